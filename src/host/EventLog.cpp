@@ -1,0 +1,56 @@
+// KSEventLogWriter over syslog(3), with a replaceable destination for tests.
+#include "host/EventLog.h"
+
+#include "host/LogLevel.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <syslog.h>
+
+namespace arxmod {
+
+namespace {
+
+std::mutex sinkMutex;
+std::shared_ptr<const EventLogSink> &sinkSlot() {
+  static auto *slot = new std::shared_ptr<const EventLogSink>();
+  return *slot;
+}
+
+std::shared_ptr<const EventLogSink> currentSink() {
+  std::lock_guard lock(sinkMutex);
+  return sinkSlot();
+}
+
+} // namespace
+
+EventType eventTypeFor(unsigned priority) {
+  return priority < kPriorityError ? EventType::Warning : EventType::Error;
+}
+
+KSEventLogWriter::KSEventLogWriter() {
+  openlog("arxmod", LOG_PID, LOG_USER);
+}
+
+KSEventLogWriter::~KSEventLogWriter() {
+  closelog();
+}
+
+void KSEventLogWriter::report(EventType type, std::string_view text) {
+  if (auto sink = currentSink()) {
+    (*sink)(type, text);
+    return;
+  }
+  const int level = type == EventType::Warning ? LOG_WARNING : LOG_ERR;
+  const std::string line(text);
+  syslog(level, "%s", line.c_str());
+}
+
+void setEventLogSink(EventLogSink sink) {
+  auto replacement = sink ? std::make_shared<const EventLogSink>(std::move(sink)) : nullptr;
+  std::lock_guard lock(sinkMutex);
+  sinkSlot() = std::move(replacement);
+}
+
+} // namespace arxmod
