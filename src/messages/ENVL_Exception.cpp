@@ -1,0 +1,12 @@
+// Throw traces of the node-message layer.
+#include "messages/ENVL_Exception.h"
+
+#include <iostream>
+
+namespace arxmod {
+
+void traceThrow(std::string_view unit, const std::source_location &where) {
+  std::cerr << "\nThrow in " << unit << " at " << where.line();
+}
+
+} // namespace arxmod
