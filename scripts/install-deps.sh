@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing arxmod need.
+# Asks apt only when something is missing, so repeated runs are quick.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config bison libgtest-dev libgmock-dev libbenchmark-dev
+          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}"
+fi

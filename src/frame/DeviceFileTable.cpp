@@ -1,0 +1,77 @@
+// Loading and lookup of the device file table.
+#include "frame/DeviceFileTable.h"
+
+#include "base/TickCount.h"
+#include "frame/LibraryName.h"
+#include "host/ConfigDatabase.h"
+
+namespace arxmod {
+namespace {
+
+// The library name is our own file name, but a quote in it must not change
+// the meaning of the query.
+std::string sqlQuoted(const std::string &text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += '\'';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+} // namespace
+
+DeviceFileTable &DeviceFileTable::instance() {
+  static DeviceFileTable table;
+  return table;
+}
+
+void DeviceFileTable::load() {
+  const std::string sql =
+      "SELECT Device.ID,ISNULL(TreeFile,''),ISNULL(MapFile,'') FROM Device JOIN DeviceType ON "
+      "Device.DeviceTypeID=DeviceType.ID JOIN Translator ON "
+      "Translator.ID=DeviceType.TranslatorID AND UPPER(Translator.DLL)=" +
+      sqlQuoted(libraryName());
+  std::unordered_map<uint32_t, Files> loaded;
+  for (const auto &row : ConfigDatabase::instance().query(sql)) {
+    if (row.size() < 3)
+      continue;
+    loaded[static_cast<uint32_t>(ConfigDatabase::toInt32(row[0]))] = {
+        ConfigDatabase::toString(row[1]), ConfigDatabase::toString(row[2])};
+  }
+  files_ = std::move(loaded);
+  loaded_ = true;
+  loadedAt_ = tickCount();
+  ++loadCount_;
+}
+
+std::string DeviceFileTable::fileName(uint32_t deviceId, bool tree) {
+  std::lock_guard guard(lock_);
+  if (!loaded_ || ticksElapsed(loadedAt_, tickCount()) > ConfigDatabase::kRefreshPeriodMs)
+    load();
+  auto it = files_.find(deviceId);
+  if (it == files_.end()) {
+    load();
+    it = files_.find(deviceId);
+    if (it == files_.end())
+      return {};
+  }
+  return tree ? it->second.tree : it->second.map;
+}
+
+unsigned DeviceFileTable::loadCount() const {
+  std::lock_guard guard(lock_);
+  return loadCount_;
+}
+
+std::string deviceFileName(uint32_t deviceId, bool tree) {
+  return DeviceFileTable::instance().fileName(deviceId, tree);
+}
+
+std::string extensionFileName(uint32_t deviceId, bool tree) {
+  std::string name = deviceFileName(deviceId, tree);
+  return name.empty() ? name : "ext_" + name;
+}
+
+} // namespace arxmod

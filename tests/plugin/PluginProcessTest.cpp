@@ -1,0 +1,172 @@
+// The real plug-in, loaded with dlopen as a host loads it, driven through
+// Process with a host database in a temporary directory.
+#include "PacketBuilder.h"
+#include "TempHostDatabase.h"
+#include "arxmod/plugin.h"
+#include "messages/SimpleMessages.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace arxmod::test {
+namespace {
+
+constexpr uint16_t kOurTranslator = 1;
+constexpr uint16_t kCaseVariantTranslator = 2;
+constexpr uint16_t kDevice = 9;
+
+// The plug-in keeps process-wide tables (translators, device files), so one
+// database serves every test of this program, loaded before the library.
+class PluginEnvironment : public ::testing::Environment {
+public:
+  static TempHostDatabase *db;
+  static decltype(&::Process) process;
+
+  void SetUp() override {
+    db = new TempHostDatabase();
+    db->exec("INSERT INTO HostSetting VALUES('ConsoleFile','" +
+             (db->directory() / "console.log").string() + "')");
+    db->exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so'),"
+             "(2,'mx4110_4120',0,'mx4110_4120.so')");
+    db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
+    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1)");
+    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle_, nullptr) << dlerror();
+    process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
+    ASSERT_NE(process, nullptr);
+  }
+  void TearDown() override {
+    dlclose(handle_);
+    delete db;
+  }
+
+private:
+  void *handle_ = nullptr;
+};
+TempHostDatabase *PluginEnvironment::db = nullptr;
+decltype(&::Process) PluginEnvironment::process = nullptr;
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
+
+void noDevice(uint32_t, const uint8_t *, int32_t, uint8_t *, int32_t *replyLength) {
+  *replyLength = 0;
+}
+
+struct Call {
+  bool result;
+  int32_t answerLength;
+  std::vector<uint8_t> answer;
+};
+
+Call callProcess(const std::vector<uint8_t> &request, int32_t capacity = 4096,
+                 bool withAnswer = true) {
+  Call call{false, capacity, std::vector<uint8_t>(capacity > 0 ? size_t(capacity) : 0)};
+  call.result = PluginEnvironment::process(1, request.data(), static_cast<int32_t>(request.size()),
+                                           withAnswer ? call.answer.data() : nullptr,
+                                           &call.answerLength, &noDevice) != 0;
+  if (call.result && call.answerLength >= 0)
+    call.answer.resize(static_cast<size_t>(call.answerLength));
+  return call;
+}
+
+std::string lastLogText() {
+  return PluginEnvironment::db->text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1");
+}
+
+TEST(PluginProcessTest, AnswersAChannelMessageWithTheRequestsOwnEnvelope) {
+  DL_Info packet = requestPacket(kDevice, kOurTranslator, channelEnvelope());
+  packet.hostWord1 = 0x0F;
+  const Call call = callProcess(packet.toBytes());
+  ASSERT_TRUE(call.result) << lastLogText();
+  ByteReader in(call.answer);
+  const DL_Info answer = DL_Info::read(in);
+  EXPECT_EQ(answer.data, channelEnvelope());
+  EXPECT_EQ(answer.status, 1u); // a channel message is answered with a "bad packet" status
+  EXPECT_EQ(answer.hostWord1, 0x0Du);
+  EXPECT_EQ(answer.deviceId, kDevice);
+  EXPECT_EQ(answer.requestParameter, packet.requestParameter);
+}
+
+TEST(PluginProcessTest, RefusesABadPacketAndLogsIt) {
+  DL_Info packet = requestPacket(kDevice, kOurTranslator, channelEnvelope());
+  packet.status = 3;
+  const long long before = PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog");
+  const Call call = callProcess(packet.toBytes(), 777);
+  EXPECT_FALSE(call.result);
+  EXPECT_EQ(call.answerLength, 777);
+  auto *db = PluginEnvironment::db;
+  EXPECT_EQ(db->count("SELECT COUNT(*) FROM SystemLog"), before + 1);
+  EXPECT_EQ(db->text("SELECT Priority||'|'||Origin||'|'||Code||'|'||SubOrigin||'|'||Text "
+                     "FROM SystemLog ORDER BY ID DESC LIMIT 1"),
+            "191|MX4110_4120.SO|100|Unknown|Bad Packet");
+}
+
+TEST(PluginProcessTest, RefusesATranslatorNameThatDiffersOnlyInCase) {
+  const Call call =
+      callProcess(requestPacket(kDevice, kCaseVariantTranslator, channelEnvelope()).toBytes());
+  EXPECT_FALSE(call.result);
+  EXPECT_EQ(lastLogText(), "Translator 'mx4110_4120' not supported by MX4110_4120.SO");
+}
+
+TEST(PluginProcessTest, WritesNothingWhenNoReplyIsWanted) {
+  DL_Info packet = requestPacket(kDevice, kOurTranslator, channelEnvelope());
+  packet.flags = 0x01;
+  const Call call = callProcess(packet.toBytes());
+  EXPECT_TRUE(call.result);
+  EXPECT_EQ(call.answerLength, 0);
+}
+
+TEST(PluginProcessTest, ReportsAnAnswerThatDoesNotFitAsMinusOne) {
+  const auto request = requestPacket(kDevice, kOurTranslator, channelEnvelope()).toBytes();
+  const Call call = callProcess(request, 20);
+  EXPECT_TRUE(call.result);
+  EXPECT_EQ(call.answerLength, -1);
+  // Without an answer buffer the call still succeeds and writes nothing.
+  const Call blind = callProcess(request, 4096, false);
+  EXPECT_TRUE(blind.result);
+  EXPECT_EQ(blind.answerLength, 4096);
+}
+
+TEST(PluginProcessTest, RefusesNodeMessagesItCannotServeYet) {
+  const Call call = callProcess(
+      requestPacket(kDevice, kOurTranslator, envelopeBytes(std::make_unique<TimeMessageIncluded>()))
+          .toBytes());
+  EXPECT_FALSE(call.result);
+  EXPECT_EQ(lastLogText(), "Node message type 16 is not supported by this translator");
+}
+
+TEST(PluginProcessTest, SurvivesTruncatedLyingAndRandomPackets) {
+  const auto valid = requestPacket(kDevice, kOurTranslator, channelEnvelope()).toBytes();
+  std::mt19937 random(20261209);
+  auto byte = [&] { return static_cast<uint8_t>(random()); };
+  int answered = 0;
+  for (int i = 0; i < 100000; ++i) {
+    std::vector<uint8_t> input = valid;
+    switch (i % 4) {
+    case 0: // truncated
+      input.resize(random() % valid.size());
+      break;
+    case 1: // a lying dataLength or envelope length
+      input[30 + random() % 2] = byte();
+      input[32 + random() % 2] = byte();
+      break;
+    case 2: // a few flipped bytes, status kept 0 so the envelope is read
+      for (int n = 1 + random() % 4; n > 0; --n)
+        input[random() % input.size()] = byte();
+      input[8] = 0;
+      break;
+    default: // random bytes with a plausible header
+      input.resize(32 + random() % 64);
+      for (size_t k = 32; k < input.size(); ++k)
+        input[k] = byte();
+      input[30] = static_cast<uint8_t>(input.size() - 32 + random() % 3);
+      break;
+    }
+    const Call call = callProcess(input, 256);
+    answered += call.result;
+  }
+  EXPECT_GT(answered, 0);
+}
+
+} // namespace
+} // namespace arxmod::test

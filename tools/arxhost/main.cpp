@@ -1,0 +1,58 @@
+// arxhost: a small host for the arxmod translator plug-in. It keeps the
+// host configuration database and drives the plug-in as the host's
+// communications server does.
+#include "Commands.h"
+#include "PluginLibrary.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+int main(int argc, char **argv) {
+  CLI::App app{"arxhost: host configuration database and test host for the MX4110_4120 "
+               "translator plug-in"};
+  app.require_subcommand(1);
+  std::string dbFile = "host.db";
+  app.add_option("--db", dbFile, "host configuration database file")
+      ->envname("ARXMOD_HOST_DB")
+      ->capture_default_str();
+
+  app.add_subcommand("init", "create a host database with the plug-in's translator and "
+                             "directories beside it");
+
+  auto *device = app.add_subcommand("device", "manage devices")->require_subcommand(1);
+  arxhost::NewDevice newDevice;
+  auto *add = device->add_subcommand("add", "register a device of the MX4110_4120 translator");
+  add->add_option("name", newDevice.name, "device name")->required();
+  add->add_option("--site", newDevice.site, "site name")->capture_default_str();
+  add->add_option("--port", newDevice.port, "port name")->capture_default_str();
+  add->add_option("--connection", newDevice.connection,
+                  "how to reach the meter: tcp://HOST:PORT or rtu:///dev/ttyX?baud=19200");
+  add->add_option("--type", newDevice.type, "device type name")->capture_default_str();
+  add->add_option("--unit", newDevice.unit, "Modbus unit number")->capture_default_str();
+  add->add_option("--tree", newDevice.treeFile, "tree file name");
+  add->add_option("--map", newDevice.mapFile, "map file name (of the device type)");
+  auto *list = device->add_subcommand("list", "list the registered devices");
+
+  std::string pingDevice;
+  std::string pluginFile = arxhost::defaultPluginPath().string();
+  auto *ping = app.add_subcommand("ping", "send a channel message to a device through the plug-in");
+  ping->add_option("device", pingDevice, "device name")->required();
+  ping->add_option("--plugin", pluginFile, "plug-in file")->capture_default_str();
+
+  CLI11_PARSE(app, argc, argv);
+  try {
+    if (app.got_subcommand("init"))
+      return arxhost::initCommand(dbFile, std::cout);
+    if (add->parsed())
+      return arxhost::deviceAddCommand(dbFile, newDevice, std::cout);
+    if (list->parsed())
+      return arxhost::deviceListCommand(dbFile, std::cout);
+    if (ping->parsed())
+      return arxhost::pingCommand(dbFile, pingDevice, pluginFile, std::cout);
+  } catch (const std::exception &e) {
+    std::cerr << "arxhost: " << e.what() << "\n";
+    return 2;
+  }
+  return 0;
+}
