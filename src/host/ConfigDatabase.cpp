@@ -162,6 +162,9 @@ std::vector<ConfigDatabase::Row> ConfigDatabase::executeLocked(const std::string
                   " executing \"" + sql + "\"");
   };
   const std::string prepared = quoteIsNullCalls(sql);
+  if (prepared.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    throw KSXmsg("Host database '" + pathLocked().string() + "': SQL text of " +
+                 std::to_string(prepared.size()) + " bytes is too long");
   sqlite3_stmt *raw = nullptr;
   if (sqlite3_prepare_v2(db, prepared.c_str(), static_cast<int>(prepared.size()), &raw, nullptr) !=
       SQLITE_OK)

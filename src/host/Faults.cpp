@@ -48,9 +48,12 @@ constexpr std::array kFaultSignals{SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 struct sigaction previousActions[std::size(kFaultSignals)];
 
 // The role of the current worker thread, NUL-terminated; empty in threads
-// that are not ours.
+// that are not ours. Initial-exec TLS lives in the static TLS block, so the
+// handler reading it never makes the C library allocate a thread's block
+// lazily (which it may do for a dlopen'ed library's dynamic TLS, and which
+// is not safe in a signal handler).
 constexpr size_t kRoleCapacity = 64;
-thread_local char threadRole[kRoleCapacity];
+thread_local char threadRole[kRoleCapacity] __attribute__((tls_model("initial-exec")));
 
 void appendText(char *line, size_t &length, size_t capacity, std::string_view text) {
   const size_t take = std::min(text.size(), capacity - length);

@@ -22,9 +22,10 @@ std::string hostNameFrom(const std::optional<std::string> &machineName) {
 }
 
 const std::string &defaultHostName() {
-  static const std::string name =
-      hostNameFrom(ConfigDatabase::instance().hostSetting("MachineName"));
-  return name;
+  // Never destroyed: threads living until process exit may still log.
+  static const auto *name =
+      new std::string(hostNameFrom(ConfigDatabase::instance().hostSetting("MachineName")));
+  return *name;
 }
 
 } // namespace arxmod

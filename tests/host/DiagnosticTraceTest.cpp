@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace arxmod {
 namespace {
@@ -18,10 +19,8 @@ protected:
   }
   std::string traced() const { return test::readFile(file_); }
 
-  const std::filesystem::path file_ =
-      std::filesystem::temp_directory_path() /
-      ("arxmod-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-       std::to_string(reinterpret_cast<uintptr_t>(this)) + ".txt");
+  const std::filesystem::path file_ = std::filesystem::temp_directory_path() /
+                                      ("arxmod-trace-" + std::to_string(getpid()) + ".txt");
 };
 
 TEST_F(DiagnosticTraceTest, DisabledChannelWritesNothing) {

@@ -168,15 +168,18 @@ TEST_F(SystemLogTest, NotificationProgramStartsOnlyForCriticalEntries) {
   unsetenv("KSL_SYSLOG_NOTIFY");
 }
 
-TEST_F(SystemLogTest, ConcurrentWritersLoseNoRows) {
+TEST_F(SystemLogTest, ConcurrentWritersAndReadersLoseNoRows) {
   constexpr int kThreads = 8;
   constexpr int kEntries = 40;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
-      for (int i = 0; i < kEntries; ++i)
+      for (int i = 0; i < kEntries; ++i) {
         SLMessage::format(LogDestination::ConsoleAndSystemLog, "thread %d entry %d", t, i)
             .write(20, "origin", i, "sub", "");
+        // Readers share the connection with the log writers.
+        ConfigDatabase::instance().query("SELECT COUNT(*) FROM SystemLog");
+      }
     });
   }
   for (auto &thread : threads)
