@@ -1,0 +1,83 @@
+// MemoryBlob: the bump arenas that typed values live in.
+//
+// A decoded program, its arguments and its results are built in one arena and
+// released with it in one step; values are never freed one by one, so a value
+// class never owns heap memory of its own. An arena grabs one chunk on its
+// first request and chains a child arena behind it when a request does not
+// fit, so the common case costs exactly one heap allocation.
+//
+// Locking: an arena and its values are used by one thread at a time, so the
+// bump itself takes no lock; the process-wide lock is held where state is
+// shared between threads (taking a new chunk, the live-blob count and the
+// registry of RegisteredMemoryBlob).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace arxmod {
+
+class MemoryBlob {
+public:
+  // Chunk size of a new arena: `size` rounded up to a multiple of 8, and any
+  // size from 2056 to 4095 becomes one 4096-byte page.
+  explicit MemoryBlob(size_t size);
+  MemoryBlob(const MemoryBlob &) = delete;
+  MemoryBlob &operator=(const MemoryBlob &) = delete;
+  virtual ~MemoryBlob();
+
+  // `count` bytes, 8-byte aligned, valid until the arena is destroyed.
+  void *allocate(size_t count);
+
+  // Builds a T in this arena; T's constructor takes the arena first.
+  template <typename T, typename... Args> T *make(Args &&...args) {
+    static_assert(alignof(T) <= kAlignment, "arena values are 8-byte aligned");
+    return new (allocate(sizeof(T))) T(*this, std::forward<Args>(args)...);
+  }
+
+  // True when `address` lies in the chunk of this arena or of a chained child.
+  bool contains(const void *address) const noexcept;
+
+  size_t chunkSize() const noexcept { return chunkSize_; }
+  // Number of chained children (0 while everything fit into the first chunk).
+  size_t childCount() const noexcept;
+
+  // Process-wide number of live arenas (children included).
+  static long liveCount() noexcept;
+  // Process-wide number of chunks taken from the heap since start; the
+  // benchmarks report allocations per decode from it.
+  static uint64_t chunkAllocations() noexcept;
+
+  static constexpr size_t kAlignment = 8;
+
+private:
+  bool chunkContains(const void *address) const noexcept;
+
+  size_t chunkSize_;
+  size_t used_ = 0;
+  std::unique_ptr<std::byte[]> chunk_;
+  std::unique_ptr<MemoryBlob> child_;
+  MemoryBlob *newest_ = this; // where requests go: this arena or its last child
+};
+
+// A MemoryBlob entered in the process-wide MemoryBlobSet for its lifetime, so
+// that the arena holding any address can be found.
+class RegisteredMemoryBlob : public MemoryBlob {
+public:
+  explicit RegisteredMemoryBlob(size_t size);
+  ~RegisteredMemoryBlob() override;
+
+  // The registered arena whose chunk (or chained child) holds `address`, or
+  // nullptr.
+  static RegisteredMemoryBlob *containing(const void *address);
+  static size_t registeredCount();
+};
+
+// Size of the arena a decoded program or a result evaluation gets.
+inline constexpr size_t kProgramBlobSize = 4096;
+
+} // namespace arxmod

@@ -1,0 +1,87 @@
+// PICDecodeContext: the state of one binary decode (the lexer over the nibble
+// stream and the value builders the grammar's actions call). Internal to
+// the decoder; callers use PICDecoder.h.
+//
+// The lexer reads tokens in one of six states that the grammar switches
+// with its empty lex_state_a..f rules:
+//   a  value key        b  payload (length and bytes)   c  method code
+//   d  object handle    e  array size                   f  structure kind
+// Every read is bounds-checked in nibbles; a token cut short by the end of
+// the input raises PICErrors 11, so no read ever passes the end.
+#pragma once
+
+#include "types/ProgramTypes.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+namespace arxmod {
+
+// One semantic value of the grammar (plain data: the parser copies it).
+struct PICSemantic {
+  PICType *value;
+  PICTypeContainer *list;
+  const uint8_t *bytes; // UNQUALIFIED_VALUE: the payload
+  uint32_t length;      // its length in bytes
+  uint32_t number;      // handle, method number or array size
+  uint8_t kindByte;     // the kind byte of an unknown structure
+};
+
+class PICDecodeContext {
+public:
+  PICDecodeContext(std::span<const uint8_t> bytes, MemoryBlob &blob);
+
+  // The next token in the current lexer state, its semantic value in `value`.
+  int lex(PICSemantic &value);
+  void setLexState(char state) noexcept { lexState_ = state; }
+
+  MemoryBlob &blob() noexcept { return blob_; }
+  PICType *result = nullptr;
+
+  // Builders for the grammar's actions.
+  PICType *makeChar(const PICSemantic &payload);
+  PICType *makeFloat(const PICSemantic &payload);
+  PICType *makeSigned(const PICSemantic &payload);
+  PICType *makeUnsigned(const PICSemantic &payload);
+  PICType *makeFixedPoint(const PICSemantic &payload);
+  PICType *makeBoolean(bool value);
+  PICType *makeVoid();
+  PICType *makeDelta();
+  [[noreturn]] PICType *makeComplex();
+  PICType *makeArray(int arrayKey, const PICSemantic &sizeAndPayload);
+  PICTypeContainer *newList();
+  PICTypeContainer *append(PICTypeContainer *list, PICType *value);
+  PICTypeContainer *fields(std::initializer_list<PICType *> values);
+  PICType *structure(StructureKey key, PICTypeContainer *fields, uint8_t kindByte = 0);
+  // An array of structures from a list of field lists, one per element.
+  PICType *structureArray(StructureKey key, PICTypeContainer *elements, uint8_t kindByte = 0);
+  void startProgram();
+  PICType *program() const noexcept { return program_; }
+  PICType *invocation(uint32_t method, PICType *argument);
+  void addStatement(uint32_t handle, PICType *invocation);
+  void addStatements(PICTypeContainer *handles, PICType *invocation);
+
+private:
+  int lexValueKey();
+  int lexPayload(PICSemantic &value);
+  int lexMethod(PICSemantic &value);
+  int lexHandle(PICSemantic &value);
+  int lexArraySize(PICSemantic &value);
+  int lexStructureKind(PICSemantic &value);
+
+  bool atEnd() const noexcept { return position_ >= nibbleCount_; }
+  unsigned nibble();
+  uint8_t byte();
+  uint16_t read16();
+  uint32_t read32();
+
+  const uint8_t *data_;
+  size_t nibbleCount_;
+  size_t position_ = 0; // in nibbles
+  char lexState_ = 'a';
+  MemoryBlob &blob_;
+  Program *program_ = nullptr;
+};
+
+} // namespace arxmod
