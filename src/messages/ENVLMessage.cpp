@@ -18,30 +18,52 @@ void ENVLMessage::decode(ByteReader &reader) {
   message_ = std::move(message);
 }
 
-void ENVLMessage::encode(ByteWriter &writer) const {
+size_t ENVLMessage::bodyLength() const {
   if (!message_)
     throwTraced(kUnitBase, ENVL_Exception("Envelope " + std::to_string(header_.messageId()) +
                                           " has no node message to send"));
-  ByteWriter body;
-  header_.encode(body);
-  message_->encode(body);
-  const size_t size = body.size();
+  const size_t body = header_.encodedLength() + message_->encodedLength();
+  if (body > kCompactMax - 4)
+    throwTraced(kUnitBase, ENVL_Exception("Envelope of " + std::to_string(body) +
+                                          " bytes is too long to send"));
+  return body;
+}
+
+size_t ENVLMessage::encodedLength() const {
+  const size_t body = bodyLength();
   // The total length counts its own field: 2 bytes for a short envelope, 4 otherwise.
-  if (size + 2 < kCompactShortLimit) {
-    writeCompact(writer, static_cast<uint32_t>(size + 2));
-  } else {
-    if (size > kCompactMax - 4)
-      throwTraced(kUnitBase, ENVL_Exception("Envelope of " + std::to_string(size) +
-                                            " bytes is too long to send"));
-    writeCompactLong(writer, static_cast<uint32_t>(size + 4));
-  }
-  writer.writeBytes(body.bytes());
+  return body + 2 < kCompactShortLimit ? body + 2 : body + 4;
+}
+
+void ENVLMessage::encode(ByteWriter &writer) const {
+  const size_t body = bodyLength();
+  const size_t total = encodedLength();
+  if (total - body == 2)
+    writeCompact(writer, static_cast<uint32_t>(total));
+  else
+    writeCompactLong(writer, static_cast<uint32_t>(total));
+  // The lengths are computed, not measured, so the write is checked against them:
+  // a mismatch would send an envelope whose length field lies.
+  const size_t start = writer.size();
+  header_.encode(writer);
+  message_->encode(writer);
+  if (!writer.failed() && writer.size() - start != body)
+    throwTraced(kUnitBase, ENVL_Exception("Envelope " + std::to_string(header_.messageId()) +
+                                          " encoded to " + std::to_string(writer.size() - start) +
+                                          " bytes instead of " + std::to_string(body)));
 }
 
 std::vector<uint8_t> ENVLMessage::encode() const {
-  ByteWriter writer;
+  std::vector<uint8_t> bytes(encodedLength());
+  ByteWriter writer(bytes.data(), bytes.size());
   encode(writer);
-  return writer.takeBytes();
+  // The buffer has exactly the computed size; overflowing it means a node
+  // message wrote more than it reported.
+  if (writer.failed())
+    throwTraced(kUnitBase,
+                ENVL_Exception("Envelope " + std::to_string(header_.messageId()) +
+                               " encoded to more than " + std::to_string(bytes.size()) + " bytes"));
+  return bytes;
 }
 
 void ENVLMessage::print(std::ostream &out, bool raw) const {

@@ -62,6 +62,8 @@ public:
   // message cannot be sent and raises ENVL_Exception.
   void encode(ByteWriter &writer) const;
   std::vector<uint8_t> encode() const;
+  // Bytes that encode() writes, total length field included; raises as encode() does.
+  size_t encodedLength() const;
 
   // The header's text, then the node message's text (or "\n<no node message>").
   void print(std::ostream &out, bool raw) const;
@@ -71,6 +73,11 @@ public:
   // bit 5 (nakable) is set; everything else stays as in the request.
   static IRefPtr<ENVLMessage> makeReply(const ENVL_Header &requestHeader,
                                         std::unique_ptr<NodeMessage> body);
+
+private:
+  // Header plus node message; raises when there is no node message or the
+  // envelope is too long for its total length field.
+  size_t bodyLength() const;
 };
 
 // The envelope's text form for diagnostics and the host tool.

@@ -3,6 +3,7 @@
 
 #include "messages/CompactNumber.h"
 
+#include <cstdio>
 #include <ostream>
 
 namespace arxmod {
@@ -16,8 +17,10 @@ void ENVL_Address::decode(ByteReader &reader) {
 }
 
 std::string ENVL_Address::text() const {
-  return " " + std::to_string(value_ & 0xFFFF) + "." + std::to_string((value_ >> 16) & 0x3FFF) +
-         "." + std::to_string((value_ >> 30) & 1);
+  char text[24];
+  std::snprintf(text, sizeof text, " %u.%u.%u", value_ & 0xFFFF, (value_ >> 16) & 0x3FFF,
+                (value_ >> 30) & 1);
+  return text;
 }
 
 void ENVL_Address::print(std::ostream &out) const {

@@ -45,6 +45,7 @@ TEST(ENVLMessage, TotalLengthSwitchesToTheLongFormAt0x7FFE) {
     const auto bytes = envelope.encode();
     const auto length = hex(c.length);
     ASSERT_EQ(bytes.size(), c.body + length.size());
+    EXPECT_EQ(envelope.encodedLength(), bytes.size());
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + length.size()), length);
     EXPECT_EQ(decodeEnvelope(bytes)->encode(), bytes);
   }
@@ -77,6 +78,33 @@ TEST(ENVLMessage, FixedBufferTooSmallIsReported) {
   envelope.encode(exact);
   EXPECT_FALSE(exact.failed());
   EXPECT_EQ(std::vector<uint8_t>(fits, fits + sizeof fits), envelope.encode());
+}
+
+// A node message whose reported length disagrees with what it writes.
+class MisreportingMessage final : public NodeMessage {
+public:
+  explicit MisreportingMessage(size_t reported)
+      : NodeMessage(kServiceMessageIncluded, 0x42), reported_(reported) {}
+  std::unique_ptr<NodeMessage> copy() const override {
+    return std::make_unique<MisreportingMessage>(reported_);
+  }
+  void encode(ByteWriter &writer) const override { encodeFrame(writer); }
+  size_t encodedLength() const override { return reported_; }
+
+private:
+  size_t reported_;
+};
+
+TEST(ENVLMessage, LengthFieldNeverDisagreesWithTheBytes) {
+  for (size_t reported : {1, 3}) {
+    SCOPED_TRACE(reported);
+    CerrCapture cerr;
+    const ENVLMessage envelope(requestHeader(0x01),
+                               std::make_unique<MisreportingMessage>(reported));
+    EXPECT_THROW(envelope.encode(), ENVL_Exception);
+    ByteWriter growing;
+    EXPECT_THROW(envelope.encode(growing), ENVL_Exception);
+  }
 }
 
 TEST(ENVLMessage, UnknownNodeMessageLeavesNoneAndCannotBeSent) {
