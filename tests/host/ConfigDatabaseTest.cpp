@@ -49,13 +49,6 @@ TEST(ConfigDatabaseCellTest, ConvertsToInt32AndRejectsWhatDoesNotFit) {
   }
 }
 
-TEST(ConfigDatabaseCellTest, ConvertsToString) {
-  EXPECT_EQ(ConfigDatabase::toString(std::monostate{}), "");
-  EXPECT_EQ(ConfigDatabase::toString(int64_t{-12}), "-12");
-  EXPECT_EQ(ConfigDatabase::toString(2.5), "2.5");
-  EXPECT_EQ(ConfigDatabase::toString(std::string("MX")), "MX");
-}
-
 TEST(SqlFunctionsTest, QuotesOnlyCallsOfIsNull) {
   const struct {
     std::string_view sql;

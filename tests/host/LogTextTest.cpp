@@ -44,11 +44,6 @@ TEST(SLMessageTest, CleaningReplacesSeparatorsByOneBlankEach) {
   }
 }
 
-TEST(SLMessageTest, ConstructorsChooseTheirDestinations) {
-  EXPECT_EQ(SLMessage("x").destination(), LogDestination::Console);
-  EXPECT_EQ(SLMessage(LogDestination::SystemLog, "x").destination(), LogDestination::SystemLog);
-}
-
 TEST(SLMessageTest, FormatExpandsArgumentsOfAnyLength) {
   const SLMessage short_ =
       SLMessage::format(LogDestination::ConsoleAndSystemLog, "Device %u: %s", 7u, "offline");
