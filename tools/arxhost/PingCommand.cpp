@@ -38,16 +38,21 @@ std::vector<uint8_t> channelRequest(const DeviceEntry &device) {
   return packet.toBytes();
 }
 
-void showAnswer(const std::vector<uint8_t> &answer, std::ostream &out) {
+void showAnswer(const std::vector<uint8_t> &request, const std::vector<uint8_t> &answer,
+                std::ostream &out) {
   arxmod::ByteReader in(answer);
   const auto packet = arxmod::DL_Info::read(in);
-  out << "answer packet: " << answer.size() << " bytes, device " << packet.deviceId << ", status "
-      << packet.status << " ("
-      << XL::responseStatusText(XL::responseFromPacketStatus(packet.status)) << ")\n";
+  arxmod::ByteReader requestIn(request);
+  const bool echoed = packet.data == arxmod::DL_Info::read(requestIn).data;
+  out << "answer: " << answer.size() << " bytes for device " << packet.deviceId
+      << ", packet status " << packet.status << " ("
+      << XL::responseStatusText(XL::responseFromPacketStatus(packet.status)) << ")\n"
+      << (echoed ? "the channel is open: the plug-in sent the request envelope back\n"
+                 : "the answer envelope differs from the request\n");
   arxmod::ByteReader body(packet.data);
   auto envelope = arxmod::makeRef<arxmod::ENVLMessage>();
   envelope->decode(body);
-  out << "answer envelope:" << arxmod::toText(*envelope, true) << "\n";
+  out << "envelope: " << arxmod::toText(*envelope, true) << "\n";
 }
 
 } // namespace
@@ -66,8 +71,8 @@ int pingCommand(const std::filesystem::path &dbFile, const std::string &deviceNa
   int32_t answerLength = 0;
   out << "ping " << device.name << " (device " << device.id << ", translator "
       << device.translatorName << ") through " << pluginFile.string() << "\n";
-  if (!plugin.process(static_cast<uint32_t>(device.id), channelRequest(device), answer,
-                      answerLength, &noMeter)) {
+  const auto request = channelRequest(device);
+  if (!plugin.process(static_cast<uint32_t>(device.id), request, answer, answerLength, &noMeter)) {
     out << "Process failed";
     for (const auto &entry : database.logEntriesAfter(logMark))
       out << "\n  system log [" << entry.priority << "] " << entry.origin << ": " << entry.text;
@@ -76,7 +81,7 @@ int pingCommand(const std::filesystem::path &dbFile, const std::string &deviceNa
   }
   if (answerLength < 0)
     throw ToolError("the answer did not fit into " + std::to_string(kAnswerCapacity) + " bytes");
-  showAnswer(answer, out);
+  showAnswer(request, answer, out);
   return 0;
 }
 

@@ -1,0 +1,84 @@
+// The host tool's commands as a new user meets them: a database is created,
+// devices registered, a device pinged through the real plug-in, and each
+// mistake answered with a message naming the file, table or device.
+#include "Commands.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace arxhost {
+namespace {
+
+class ArxhostTest : public ::testing::Test {
+protected:
+  std::filesystem::path dir;
+  std::filesystem::path db;
+
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "arxhost-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+    db = dir / "host.db";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::string errorOf(const std::function<void()> &call) {
+    try {
+      call();
+    } catch (const ToolError &e) {
+      return e.what();
+    }
+    return "";
+  }
+};
+
+TEST_F(ArxhostTest, InitRegistersAndPingsADeviceThroughThePlugin) {
+  std::ostringstream out;
+  EXPECT_EQ(initCommand(db, out), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "translators" / "override"));
+  NewDevice meter;
+  meter.name = "meter1";
+  meter.connection = "tcp://127.0.0.1:1502";
+  EXPECT_EQ(deviceAddCommand(db, meter, out), 0);
+  std::ostringstream ping;
+  EXPECT_EQ(pingCommand(db, "meter1", ARXMOD_PLUGIN_PATH, ping), 0) << ping.str();
+  EXPECT_NE(ping.str().find("the channel is open"), std::string::npos) << ping.str();
+}
+
+TEST_F(ArxhostTest, NamesTheFileTableOrDeviceAtFault) {
+  std::ostringstream out;
+  EXPECT_EQ(errorOf([&] { pingCommand(db, "meter1", ARXMOD_PLUGIN_PATH, out); }),
+            "Host database " + db.string() + " does not exist; create it with 'arxhost init --db " +
+                db.string() + "'");
+  initCommand(db, out);
+  EXPECT_EQ(errorOf([&] { initCommand(db, out); }),
+            "Host database " + db.string() + " already exists; remove it first");
+  NewDevice meter;
+  meter.name = "meter1";
+  deviceAddCommand(db, meter, out);
+  EXPECT_EQ(errorOf([&] { deviceAddCommand(db, meter, out); }),
+            db.string() + ": a device named 'meter1' exists already in table Device");
+  EXPECT_EQ(errorOf([&] { pingCommand(db, "meter2", ARXMOD_PLUGIN_PATH, out); }),
+            db.string() + ": no device named 'meter2' in table Device (see 'arxhost device list')");
+  const std::string missingPlugin = (dir / "none.so").string();
+  EXPECT_EQ(errorOf([&] {
+              pingCommand(db, "meter1", missingPlugin, out);
+            }).rfind("Cannot load plug-in " + missingPlugin + ": ", 0),
+            0u);
+}
+
+TEST_F(ArxhostTest, ReusesSitesPortsAndTypesByName) {
+  std::ostringstream out;
+  initCommand(db, out);
+  for (const char *name : {"a", "b"}) {
+    NewDevice meter;
+    meter.name = name;
+    deviceAddCommand(db, meter, out);
+  }
+  auto database = HostDatabase::open(db);
+  EXPECT_EQ(database.deviceNames(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(database.device("b").translatorName, "MX4110_4120");
+}
+
+} // namespace
+} // namespace arxhost
