@@ -89,7 +89,7 @@ public:
   }
   void writeValue(std::ostream &out, std::ios_base::fmtflags extra) const override {
     const std::ios_base::fmtflags saved = out.flags();
-    out.setf(extra);
+    applyFormatFlags(out, extra);
     if constexpr (std::is_same_v<T, FixedPoint>)
       out << value_.toDouble();
     else

@@ -83,7 +83,7 @@ void PICType::print(std::ostream &out, std::string_view indent) const {
 
 std::string PICType::toText(std::ios_base::fmtflags flags, int precision, bool oneLine) const {
   std::ostringstream out;
-  out.setf(flags);
+  applyFormatFlags(out, flags);
   if (precision >= 0)
     out.precision(precision);
   print(out, "\n\t");
@@ -98,6 +98,16 @@ std::unique_ptr<std::string> PICType::toNewText(std::ios_base::fmtflags flags, i
 void PICType::checkSameBlob(const PICType *value) const {
   if (value && &value->blob() != &blob())
     throw FromWrongBlob();
+}
+
+void applyFormatFlags(std::ios_base &stream, std::ios_base::fmtflags flags) {
+  for (const std::ios_base::fmtflags field :
+       {std::ios_base::basefield, std::ios_base::floatfield, std::ios_base::adjustfield}) {
+    if (flags & field)
+      stream.setf(flags & field, field);
+    flags &= ~field;
+  }
+  stream.setf(flags);
 }
 
 std::string foldToOneLine(std::string text) {

@@ -124,6 +124,10 @@ protected:
 // "noname", "string", ...); a name not in the table is its own family.
 std::string_view familyNameOf(std::string_view typeName);
 
+// Adds `flags` to a stream; a base or float format in `flags` replaces the
+// stream's own.
+void applyFormatFlags(std::ios_base &stream, std::ios_base::fmtflags flags);
+
 // Text folded onto one line: line feeds, carriage returns and tabs become
 // blanks and runs of blanks become one.
 std::string foldToOneLine(std::string text);
