@@ -20,6 +20,7 @@ protected:
   TempHostDatabase db;
 
   void SetUp() override {
+    db.addTranslatorDirectories();
     forgetTranslatorDirectories();
     db.exec("INSERT INTO Translator VALUES(1,'MX4110_4120',7,'mx4110_4120.so'),"
             "(2,'Other',8,'other.so')");

@@ -2,7 +2,7 @@
 // and the cached device table.
 #include "host/ConfigDatabase.h"
 
-#include "HostTestDatabase.h"
+#include "TempHostDatabase.h"
 #include "base/KSXmsg.h"
 #include "host/HostName.h"
 #include "host/SqlFunctions.h"
@@ -74,7 +74,7 @@ TEST(SqlFunctionsTest, QuotesOnlyCallsOfIsNull) {
 class ConfigDatabaseTest : public ::testing::Test {
 protected:
   ConfigDatabase &client_ = ConfigDatabase::instance();
-  test::HostTestDatabase database_;
+  test::TempHostDatabase database_;
 };
 
 TEST_F(ConfigDatabaseTest, ConnectionUsesWalIsNullAndBusyTimeout) {
@@ -100,7 +100,7 @@ TEST_F(ConfigDatabaseTest, FailuresNameFileMessageAndStatement) {
                     HasSubstr("executing \"SELECT * FROM NoSuchTable\"")));
 
   const auto missing = database_.directory() / "missing.db";
-  test::HostTestDatabase::use(missing);
+  test::TempHostDatabase::use(missing);
   EXPECT_THAT(failureText([&] { client_.query("SELECT 1"); }),
               HasSubstr("Host database '" + missing.string() + "'"));
   EXPECT_FALSE(std::filesystem::exists(missing)) << "a missing database is not created";

@@ -2,7 +2,7 @@
 // line and the redirection of the standard error stream.
 #include "host/Console.h"
 
-#include "HostTestDatabase.h"
+#include "TempHostDatabase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -123,7 +123,7 @@ protected:
   }
   void TearDown() override { uninstallConsole(); }
 
-  test::HostTestDatabase database_;
+  test::TempHostDatabase database_;
   std::filesystem::path consoleFile_;
 };
 
@@ -148,7 +148,7 @@ TEST_F(InstalledConsoleTest, StandardErrorReachesTheConsoleUntilUninstalled) {
 }
 
 TEST(ConsoleFileTest, UnopenableFileFallsBackToStandardError) {
-  test::HostTestDatabase database;
+  test::TempHostDatabase database;
   database.exec("INSERT INTO HostSetting VALUES ('ConsoleFile', '" + database.directory().string() +
                 "')");
   ::testing::internal::CaptureStderr();

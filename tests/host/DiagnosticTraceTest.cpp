@@ -1,7 +1,7 @@
 // Diagnostic::Trace: enabling and the line format in ARXMOD_TRACE_FILE.
 #include "host/DiagnosticTrace.h"
 
-#include "HostTestDatabase.h"
+#include "TempHostDatabase.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

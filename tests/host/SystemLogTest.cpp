@@ -2,7 +2,7 @@
 // rule, the notification program and concurrent writers.
 #include "host/SystemLog.h"
 
-#include "HostTestDatabase.h"
+#include "TempHostDatabase.h"
 #include "host/ConfigDatabase.h"
 #include "host/Console.h"
 #include "host/EventLog.h"
@@ -58,7 +58,7 @@ protected:
                    " SELECT RAISE(ABORT, 'injected write failure'); END;");
   }
 
-  test::HostTestDatabase database_;
+  test::TempHostDatabase database_;
   std::filesystem::path consoleFile_;
   std::mutex eventsMutex_;
   std::vector<Event> events_;
@@ -139,13 +139,13 @@ TEST_F(SystemLogTest, FailuresReachSyslogOnFirstAttemptOrAfterASuccess) {
 }
 
 TEST_F(SystemLogTest, UnopenableDatabaseFallsBackWithoutThrowing) {
-  test::HostTestDatabase::use(database_.directory());
+  test::TempHostDatabase::use(database_.directory());
   SLMessage(LogDestination::ConsoleAndSystemLog, "lost").write(200, "origin", 1, "sub", "");
   ASSERT_EQ(events_.size(), 1u);
   EXPECT_EQ(events_[0].type, EventType::Error);
   EXPECT_THAT(events_[0].text,
               HasSubstr("origin: Host database '" + database_.directory().string()));
-  test::HostTestDatabase::use(database_.file());
+  test::TempHostDatabase::use(database_.file());
 }
 
 bool waitForFile(const std::filesystem::path &path, std::chrono::milliseconds limit) {

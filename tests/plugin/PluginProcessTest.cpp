@@ -25,8 +25,7 @@ public:
 
   void SetUp() override {
     db = new TempHostDatabase();
-    db->exec("INSERT INTO HostSetting VALUES('ConsoleFile','" +
-             (db->directory() / "console.log").string() + "')");
+    db->addConsoleFile(); // keeps the hostile-input loop's console lines out of the test log
     db->exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so'),"
              "(2,'mx4110_4120',0,'mx4110_4120.so')");
     db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
