@@ -73,8 +73,10 @@ void faultInWorker(int signal) {
 
 void writeToUnmappedPage() {
   installWorkerFaultHandlers("log save thread");
-  // The first page is never mapped; the store faults with SEGV_MAPERR.
-  *reinterpret_cast<volatile int *>(uintptr_t{16}) = 1;
+  // The first page is never mapped; the store faults with SEGV_MAPERR. The
+  // address is read from a volatile so the optimiser cannot see the target.
+  volatile uintptr_t address = 16;
+  *reinterpret_cast<volatile int *>(address) = 1;
 }
 
 TEST(FaultsDeathTest, WorkerFaultWritesOneCriticalLineAndDiesOfTheSignal) {
