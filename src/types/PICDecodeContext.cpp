@@ -40,13 +40,14 @@ double extendedToDouble(const uint8_t *bytes) {
   return negative ? -magnitude : magnitude;
 }
 
-template <typename A> PICType *fillArray(MemoryBlob &blob, const PICSemantic &payload) {
+template <typename A>
+PICType *fillArray(MemoryBlob &blob, std::span<const uint8_t> payload, uint32_t count) {
   using S = typename A::StoredType;
-  auto *array = blob.make<A>(static_cast<size_t>(payload.number));
-  const size_t width = payload.number ? payload.length / payload.number : 0;
+  auto *array = blob.make<A>(static_cast<size_t>(count));
+  const size_t width = count ? payload.size() / count : 0;
   std::span<S> elements = array->elements();
   for (size_t i = 0; i < elements.size(); ++i) {
-    const uint8_t *element = payload.bytes + i * width;
+    const uint8_t *element = payload.data() + i * width;
     if constexpr (std::is_same_v<S, float>)
       elements[i] = std::bit_cast<float>(static_cast<uint32_t>(bigEndian(element, 4)));
     else if constexpr (std::is_same_v<S, double>)
@@ -60,22 +61,25 @@ template <typename A> PICType *fillArray(MemoryBlob &blob, const PICSemantic &pa
 
 // The 08, 16 and 32 classes of one integer kind, chosen by element width.
 template <typename A08, typename A16, typename A32>
-PICType *integerArray(MemoryBlob &blob, const PICSemantic &payload, size_t width) {
+PICType *integerArray(MemoryBlob &blob, std::span<const uint8_t> payload, uint32_t count,
+                      size_t width) {
   switch (width) {
   case 1:
-    return fillArray<A08>(blob, payload);
+    return fillArray<A08>(blob, payload, count);
   case 2:
-    return fillArray<A16>(blob, payload);
+    return fillArray<A16>(blob, payload, count);
   case 4:
-    return fillArray<A32>(blob, payload);
+    return fillArray<A32>(blob, payload, count);
   default:
     throw PICErrors(pic_error::kBadArraySize);
   }
 }
 
-void checkIntegerLength(const PICSemantic &payload) {
-  if (payload.length > 4)
+// A big-endian integer payload of at most 4 bytes.
+uint32_t integerPayload(std::span<const uint8_t> payload) {
+  if (payload.size() > 4)
     throw PICErrors(pic_error::kIntegerTooLong);
+  return static_cast<uint32_t>(bigEndian(payload.data(), payload.size()));
 }
 
 } // namespace
@@ -203,8 +207,7 @@ int PICDecodeContext::lexPayload(PICSemantic &value) {
     throw PICErrors(pic_error::kBadPayload);
   if (position_ % 2 != 0 || length > (nibbleCount_ - position_) / 2)
     throw PICErrors(pic_error::kBadPayload);
-  value.bytes = data_ + position_ / 2;
-  value.length = length;
+  value.bits = static_cast<uint64_t>(position_ / 2) << 32 | length;
   position_ += static_cast<size_t>(length) * 2;
   return kUnqualifiedValue;
 }
@@ -233,7 +236,7 @@ int PICDecodeContext::lexMethod(PICSemantic &value) {
   // Codes 127 and 128 (and 0x7FFF, 0x8000) would name method -1 or 0.
   if (number == 0 || number > 32766)
     throw PICErrors(pic_error::kMethodZero16);
-  value.number = number;
+  value.bits = number;
   return withValue ? kMethodWithValue : kMethodWithoutValue;
 }
 
@@ -246,7 +249,7 @@ int PICDecodeContext::lexHandle(PICSemantic &value) {
     if (handle == 0xFFFFFFFF)
       throw PICErrors(pic_error::kHandleAllOnes);
   }
-  value.number = handle;
+  value.bits = handle;
   return kObjectHandle;
 }
 
@@ -259,7 +262,7 @@ int PICDecodeContext::lexArraySize(PICSemantic &value) {
     size = read32();
   if (size == 0xFFFFFFFF)
     throw PICErrors(pic_error::kBadArraySize);
-  value.number = size;
+  value.bits = size;
   return kArraySize;
 }
 
@@ -282,45 +285,45 @@ int PICDecodeContext::lexStructureKind(PICSemantic &value) {
     return static_cast<int>(StructureKey::StringArray);
   if (kind == 6)
     return static_cast<int>(StructureKey::UnsignedArrayArray);
-  value.kindByte = kind;
+  value.bits = kind;
   return kUnknownStructureKey;
 }
 
 PICType *PICDecodeContext::makeChar(const PICSemantic &payload) {
-  checkIntegerLength(payload);
-  return blob_.make<CharType>(static_cast<uint32_t>(bigEndian(payload.bytes, payload.length)));
+  return blob_.make<CharType>(integerPayload(payloadOf(payload)));
 }
 
 PICType *PICDecodeContext::makeUnsigned(const PICSemantic &payload) {
-  checkIntegerLength(payload);
-  return blob_.make<UnsignedType>(static_cast<uint32_t>(bigEndian(payload.bytes, payload.length)));
+  return blob_.make<UnsignedType>(integerPayload(payloadOf(payload)));
 }
 
 PICType *PICDecodeContext::makeSigned(const PICSemantic &payload) {
-  checkIntegerLength(payload);
-  uint32_t bits = static_cast<uint32_t>(bigEndian(payload.bytes, payload.length));
-  if (payload.length > 0 && payload.length < 4 && (payload.bytes[0] & 0x80))
-    bits |= ~0u << (8 * payload.length);
+  const std::span<const uint8_t> bytes = payloadOf(payload);
+  uint32_t bits = integerPayload(bytes);
+  if (!bytes.empty() && bytes.size() < 4 && (bytes[0] & 0x80))
+    bits |= ~0u << (8 * bytes.size());
   return blob_.make<SignedType>(static_cast<int32_t>(bits));
 }
 
 PICType *PICDecodeContext::makeFloat(const PICSemantic &payload) {
-  if (payload.length == 4)
+  const std::span<const uint8_t> bytes = payloadOf(payload);
+  if (bytes.size() == 4)
     return blob_.make<Float32Type>(
-        std::bit_cast<float>(static_cast<uint32_t>(bigEndian(payload.bytes, 4))));
-  if (payload.length == 8)
-    return blob_.make<Float64Type>(std::bit_cast<double>(bigEndian(payload.bytes, 8)));
+        std::bit_cast<float>(static_cast<uint32_t>(bigEndian(bytes.data(), 4))));
+  if (bytes.size() == 8)
+    return blob_.make<Float64Type>(std::bit_cast<double>(bigEndian(bytes.data(), 8)));
   throw PICErrors(pic_error::kBadFloatLength);
 }
 
 PICType *PICDecodeContext::makeFixedPoint(const PICSemantic &payload) {
-  if (payload.length == 4) {
-    const auto low = static_cast<int32_t>(bigEndian(payload.bytes, 4));
+  const std::span<const uint8_t> bytes = payloadOf(payload);
+  if (bytes.size() == 4) {
+    const auto low = static_cast<int32_t>(bigEndian(bytes.data(), 4));
     return blob_.make<FixedPointType>(FixedPoint::fromRaw(low));
   }
-  if (payload.length == 8)
+  if (bytes.size() == 8)
     return blob_.make<FixedPointType>(
-        FixedPoint::fromRaw(static_cast<int64_t>(bigEndian(payload.bytes, 8))));
+        FixedPoint::fromRaw(static_cast<int64_t>(bigEndian(bytes.data(), 8))));
   throw PICErrors(pic_error::kBadFixedPointLength);
 }
 
@@ -346,33 +349,35 @@ PICType *PICDecodeContext::makeArray(int arrayKey, const PICSemantic &payload) {
     throw PICErrors(pic_error::kComplex);
   if (arrayKey == kFixedPointArrayKey)
     throw PICErrors(pic_error::kUnknownKey);
+  const std::span<const uint8_t> bytes = payloadOf(payload);
+  const uint32_t count = arraySize_;
   // The width must divide the payload exactly; an empty array has no payload.
   size_t width = 1;
-  if (payload.number != 0) {
-    if (payload.length % payload.number != 0)
+  if (count != 0) {
+    if (bytes.size() % count != 0)
       throw PICErrors(pic_error::kBadArraySize);
-    width = payload.length / payload.number;
-  } else if (payload.length != 0) {
+    width = bytes.size() / count;
+  } else if (!bytes.empty()) {
     throw PICErrors(pic_error::kBadArraySize);
   }
   switch (arrayKey) {
   case kCharArrayKey:
-    return integerArray<Char08Array, Char16Array, Char32Array>(blob_, payload, width);
+    return integerArray<Char08Array, Char16Array, Char32Array>(blob_, bytes, count, width);
   case kBooleanArrayKey:
-    return integerArray<Boolean08Array, Boolean16Array, Boolean32Array>(blob_, payload, width);
+    return integerArray<Boolean08Array, Boolean16Array, Boolean32Array>(blob_, bytes, count, width);
   case kSignedArrayKey:
-    return integerArray<Sint08Array, Sint16Array, Sint32Array>(blob_, payload, width);
+    return integerArray<Sint08Array, Sint16Array, Sint32Array>(blob_, bytes, count, width);
   case kUnsignedArrayKey:
-    return integerArray<Uint08Array, Uint16Array, Uint32Array>(blob_, payload, width);
+    return integerArray<Uint08Array, Uint16Array, Uint32Array>(blob_, bytes, count, width);
   default:
     break;
   }
-  if (payload.number == 0 || width == 4)
-    return fillArray<Float32Array>(blob_, payload);
+  if (count == 0 || width == 4)
+    return fillArray<Float32Array>(blob_, bytes, count);
   if (width == 8)
-    return fillArray<Float64Array>(blob_, payload);
+    return fillArray<Float64Array>(blob_, bytes, count);
   if (width == 10)
-    return fillArray<Float80Array>(blob_, payload);
+    return fillArray<Float80Array>(blob_, bytes, count);
   throw PICErrors(pic_error::kBadArraySize);
 }
 
@@ -392,13 +397,14 @@ PICTypeContainer *PICDecodeContext::fields(std::initializer_list<PICType *> valu
   return list;
 }
 
-PICType *PICDecodeContext::structure(StructureKey key, PICTypeContainer *fields, uint8_t kindByte) {
-  return buildStructure(blob_, key, *fields, kindByte);
+PICType *PICDecodeContext::structure(StructureKey key, PICTypeContainer *fields,
+                                     uint64_t kindByte) {
+  return buildStructure(blob_, key, *fields, static_cast<uint8_t>(kindByte));
 }
 
 PICType *PICDecodeContext::structureArray(StructureKey key, PICTypeContainer *elements,
-                                          uint8_t kindByte) {
-  PICStrucArrayBase *array = makeStructureArray(blob_, key, kindByte);
+                                          uint64_t kindByte) {
+  PICStrucArrayBase *array = makeStructureArray(blob_, key, static_cast<uint8_t>(kindByte));
   for (PICType *fieldList : *elements)
     array->appendItem(structure(key, static_cast<PICTypeContainer *>(fieldList), kindByte));
   return array;

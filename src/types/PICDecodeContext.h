@@ -18,15 +18,19 @@
 
 namespace arxmod {
 
-// One semantic value of the grammar (plain data: the parser copies it).
+// One semantic value of the grammar. It is one machine word because the
+// parser copies it on every shift and reduction: a payload is its offset
+// and length packed into `bits`, a handle, method number, array size or
+// unknown kind byte is `bits` itself.
 struct PICSemantic {
-  PICType *value;
-  PICTypeContainer *list;
-  const uint8_t *bytes; // UNQUALIFIED_VALUE: the payload
-  uint32_t length;      // its length in bytes
-  uint32_t number;      // handle, method number or array size
-  uint8_t kindByte;     // the kind byte of an unknown structure
+  union {
+    PICType *value;
+    PICTypeContainer *list;
+    uint64_t bits;
+  };
+  uint32_t number() const noexcept { return static_cast<uint32_t>(bits); }
 };
+static_assert(sizeof(PICSemantic) == 8);
 
 class PICDecodeContext {
 public:
@@ -49,13 +53,15 @@ public:
   PICType *makeVoid();
   PICType *makeDelta();
   [[noreturn]] PICType *makeComplex();
-  PICType *makeArray(int arrayKey, const PICSemantic &sizeAndPayload);
+  // The array of the key from the size given to setArraySize() and `payload`.
+  PICType *makeArray(int arrayKey, const PICSemantic &payload);
+  void setArraySize(const PICSemantic &size) noexcept { arraySize_ = size.number(); }
   PICTypeContainer *newList();
   PICTypeContainer *append(PICTypeContainer *list, PICType *value);
   PICTypeContainer *fields(std::initializer_list<PICType *> values);
-  PICType *structure(StructureKey key, PICTypeContainer *fields, uint8_t kindByte = 0);
+  PICType *structure(StructureKey key, PICTypeContainer *fields, uint64_t kindByte = 0);
   // An array of structures from a list of field lists, one per element.
-  PICType *structureArray(StructureKey key, PICTypeContainer *elements, uint8_t kindByte = 0);
+  PICType *structureArray(StructureKey key, PICTypeContainer *elements, uint64_t kindByte = 0);
   void startProgram();
   PICType *program() const noexcept { return program_; }
   PICType *invocation(uint32_t method, PICType *argument);
@@ -70,6 +76,9 @@ private:
   int lexArraySize(PICSemantic &value);
   int lexStructureKind(PICSemantic &value);
 
+  std::span<const uint8_t> payloadOf(const PICSemantic &payload) const noexcept {
+    return {data_ + (payload.bits >> 32), static_cast<size_t>(payload.bits & 0xFFFFFFFFu)};
+  }
   bool atEnd() const noexcept { return position_ >= nibbleCount_; }
   unsigned nibble();
   uint8_t byte();
@@ -80,6 +89,7 @@ private:
   size_t nibbleCount_;
   size_t position_ = 0; // in nibbles
   char lexState_ = 'a';
+  uint32_t arraySize_ = 0; // of the array whose payload comes next
   MemoryBlob &blob_;
   Program *program_ = nullptr;
 };

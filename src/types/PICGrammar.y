@@ -80,7 +80,7 @@ statement_item
   | applied_statements lex_state_d
   ;
 statement
-  : OBJECT_HANDLE lex_state_c method_invocation { ctx.addStatement($1.number, $3.value); }
+  : OBJECT_HANDLE lex_state_c method_invocation { ctx.addStatement($1.number(), $3.value); }
   ;
 applied_statements
   : OBJECT_HANDLE_AND_LIST_DELIMITER object_handles_opt OBJECT_HANDLE_AND_LIST_DELIMITER
@@ -91,14 +91,14 @@ object_handles_opt
   | object_handles
   ;
 object_handles
-  : OBJECT_HANDLE { $$.list = ctx.fields({ctx.blob().make<arxmod::UnsignedType>($1.number)}); }
+  : OBJECT_HANDLE { $$.list = ctx.fields({ctx.blob().make<arxmod::UnsignedType>($1.number())}); }
   | object_handles OBJECT_HANDLE
-    { $$.list = ctx.append($1.list, ctx.blob().make<arxmod::UnsignedType>($2.number)); }
+    { $$.list = ctx.append($1.list, ctx.blob().make<arxmod::UnsignedType>($2.number())); }
   ;
 method_invocation
   : METHOD_WITH_VALUE lex_state_a qualified_value
-    { $$.value = ctx.invocation($1.number, $3.value); }
-  | METHOD_WITHOUT_VALUE { $$.value = ctx.invocation($1.number, nullptr); }
+    { $$.value = ctx.invocation($1.number(), $3.value); }
+  | METHOD_WITHOUT_VALUE { $$.value = ctx.invocation($1.number(), nullptr); }
   ;
 
 /* Results and values */
@@ -170,7 +170,7 @@ complex_array : COMPLEX_ARRAY_KEY simple_array_value
 fixed_point_array : FIXED_POINT_ARRAY_KEY simple_array_value
     { $$.value = ctx.makeArray(tok::kFixedPointArrayKey, $2); } ;
 simple_array_value
-  : lex_state_e ARRAY_SIZE lex_state_b UNQUALIFIED_VALUE { $$ = $4; $$.number = $2.number; }
+  : lex_state_e ARRAY_SIZE lex_state_b UNQUALIFIED_VALUE { ctx.setArraySize($2); $$ = $4; }
   ;
 
 /* Structures */
@@ -206,7 +206,7 @@ structure
   | structure_start UNSIGNED_ARRAY_ARRAY_KEY lex_state_a unsigned_array_array_body
     { $$.value = ctx.structure(StructureKey::UnsignedArrayArray, $4.list); }
   | structure_start UNKNOWN_STRUCTURE_KEY lex_state_a list_body
-    { $$.value = ctx.structure(StructureKey::Unknown, $4.list, $2.kindByte); }
+    { $$.value = ctx.structure(StructureKey::Unknown, $4.list, $2.bits); }
   ;
 extended_handle_structure
   : structure_start EXTENDED_HANDLE_KEY lex_state_a extended_handle_body
@@ -248,7 +248,7 @@ structure_array
     END_STRUCTURE_ARRAY
     { $$.value = ctx.structureArray(StructureKey::UnsignedArrayArray, $4.list); }
   | structure_array_start UNKNOWN_STRUCTURE_KEY lex_state_a list_bodies END_STRUCTURE_ARRAY
-    { $$.value = ctx.structureArray(StructureKey::Unknown, $4.list, $2.kindByte); }
+    { $$.value = ctx.structureArray(StructureKey::Unknown, $4.list, $2.bits); }
   ;
 
 /* Each bodies rule collects the field lists of the elements of an array. */
