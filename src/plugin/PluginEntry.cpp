@@ -2,7 +2,8 @@
 // library is loaded and unloaded.
 //
 // Loading installs the console sink (standard error is redirected into it),
-// records the library's own file name and installs the device translator.
+// switches off the own-arena check of typed values, records the library's
+// own file name and installs the device translator.
 // Nothing else is created until the first Process call.
 #include "arxmod/plugin.h"
 
@@ -11,6 +12,7 @@
 #include "frame/ProcessCall.h"
 #include "host/Console.h"
 #include "translator/ChannelTranslator.h"
+#include "types/PICType.h"
 
 #include <dlfcn.h>
 
@@ -21,6 +23,9 @@ namespace {
 struct LibraryLifetime {
   LibraryLifetime() {
     arxmod::installConsole();
+    // The own-arena check guards the construction of the library's static
+    // values; once they exist it only costs time on every value built.
+    arxmod::MixinRegisteredBlob::setOwnBlobCheck(false);
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void *>(&Process), &info) && info.dli_fname)
       arxmod::setLibraryName(arxmod::libraryNameFromPath(info.dli_fname));

@@ -31,6 +31,11 @@ void ScriptedHost::callback(uint32_t, const uint8_t *packet, int32_t length, uin
   *replyLength = next.rawLength.value_or(static_cast<int32_t>(copied));
 }
 
+void addTranslators(const TempHostDatabase &db) {
+  db.exec("INSERT INTO Translator VALUES(1,'MX4110_4120',7,'mx4110_4120.so'),"
+          "(2,'Other',8,'other.so')");
+}
+
 IRefPtr<LegacyDLITransaction> channelTransaction(int32_t answerCapacity, uint8_t flags) {
   DL_Info packet = requestPacket(9, 1, channelEnvelope());
   packet.flags = flags;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PacketBuilder.h"
+#include "TempHostDatabase.h"
 #include "frame/LegacyDLITransaction.h"
 
 #include <deque>
@@ -83,6 +84,10 @@ public:
 private:
   size_t count_;
 };
+
+// The translator rows every frame test sees. The translator table is read
+// once per process, so all tests of this program must agree on them.
+void addTranslators(const TempHostDatabase &db);
 
 IRefPtr<LegacyDLITransaction> channelTransaction(int32_t answerCapacity = 4096, uint8_t flags = 0);
 

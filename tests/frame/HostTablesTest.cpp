@@ -1,7 +1,7 @@
 // The frame's tables read from the host configuration database: device
 // file names, the translator table, the translator directories and the
 // change detection of files in them.
-#include "TempHostDatabase.h"
+#include "FrameFixtures.h"
 #include "base/KSXmsg.h"
 #include "frame/DeviceFileTable.h"
 #include "frame/TranslatorDirectory.h"
@@ -22,8 +22,7 @@ protected:
   void SetUp() override {
     db.addTranslatorDirectories();
     forgetTranslatorDirectories();
-    db.exec("INSERT INTO Translator VALUES(1,'MX4110_4120',7,'mx4110_4120.so'),"
-            "(2,'Other',8,'other.so')");
+    addTranslators(db);
     db.exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,'mx.xml'),(2,'Else',2,'else.xml')");
     db.exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(10,'a',1,'a.xml'),"
             "(11,'b',1,NULL),(12,'c',2,'c.xml')");

@@ -10,6 +10,9 @@ namespace {
 
 class LegacyDLICommTest : public ::testing::Test {
 protected:
+  LegacyDLICommTest() { addTranslators(db); }
+
+  TempHostDatabase db; // sub-transactions take their protocol number from the translator table
   ScriptedHost host;
   IRefPtr<LegacyDLITransaction> origin = channelTransaction();
   LegacyDLIComm engine;
@@ -27,6 +30,7 @@ TEST_F(LegacyDLICommTest, SendsEachRequestInACopyOfTheTemplatePacket) {
   for (size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(host.sent[i].deviceId, 9);
+    EXPECT_EQ(host.sent[i].protocolId, 7);
     EXPECT_EQ(host.sent[i].requestParameter, 100 + i);
     EXPECT_EQ(host.sent[i].hostWord3, 0x55667788u); // carried from the host's packet
     EXPECT_EQ(host.sent[i].flags & 0x05, 0);
