@@ -1,0 +1,458 @@
+// XmlTreeReader: builds objects from the element form of tree files.
+//
+// Every t:ARX element of the document is an object, wherever it sits (the
+// writers nest owned registers inside their module's output and setup
+// lists). Attributes and child elements are dispatched by qualified name;
+// each child element sets a presence bit, which catches an element given
+// twice and one that the object's kind does not have. The walk over the
+// document is iterative, so a deeply nested hostile document cannot exhaust
+// the stack.
+#include "tree/XmlTree.h"
+
+#include "base/KSXmsg.h"
+#include "tree/ClassTable.h"
+#include "tree/RegisterObj.h"
+#include "tree/TextTree.h"
+#include "tree/TreeFormat.h"
+#include "types/MethodTable.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+namespace arxmod {
+namespace {
+
+enum class Field {
+  Handle,
+  ClassId,
+  Parent,
+  Name,
+  Label,
+  SetupCounter,
+  ManagedClass,
+  AggregateSetupCounter,
+  CollectiveState,
+  State,
+  Capacity,
+  Element // a child element with a presence bit
+};
+
+struct FieldEntry {
+  Field field;
+  ElementBit bit; // for Field::Element
+};
+
+const std::unordered_map<std::string_view, FieldEntry> &fieldTable() {
+  using enum ElementBit;
+  static const std::unordered_map<std::string_view, FieldEntry> table = {
+      {"t:H", {Field::Handle, Comment}},
+      {"t:CI", {Field::ClassId, Comment}},
+      {"t:P", {Field::Parent, Comment}},
+      {"t:N", {Field::Name, Comment}},
+      {"t:L", {Field::Label, Comment}},
+      {"t:SC", {Field::SetupCounter, Comment}},
+      {"t:MC", {Field::ManagedClass, Comment}},
+      {"t:AS", {Field::AggregateSetupCounter, Comment}},
+      {"t:CS", {Field::CollectiveState, Comment}},
+      {"t:S", {Field::State, Comment}},
+      {"t:Cp", {Field::Capacity, Comment}},
+      {"t:Cm", {Field::Element, Comment}},
+      {"t:Ds", {Field::Element, Descriptors}},
+      {"t:SL", {Field::Element, SecurityLevels}},
+      {"t:IH", {Field::Element, InputHandles}},
+      {"t:OH", {Field::Element, OutputHandles}},
+      {"t:SH", {Field::Element, SetupHandles}},
+      {"t:IC", {Field::Element, InputClasses}},
+      {"t:UC", {Field::Element, UpdateCounter}},
+      {"t:UP", {Field::Element, UpdatePeriod}},
+      {"t:IN", {Field::Element, InputNames}},
+      {"t:V", {Field::Element, Value}},
+      {"t:T", {Field::Element, Time}},
+      {"t:AD", {Field::Element, ActivityDepth}},
+      {"t:CV", {Field::Element, CalendarValue}},
+      {"t:PV", {Field::Element, ProfileValue}},
+      {"t:PN", {Field::Element, ProfileNames}},
+      {"t:PL", {Field::Element, ProfileLabels}},
+      {"t:Dp", {Field::Element, Depth}},
+      {"t:R", {Field::Element, Rollover}},
+      {"t:Ps", {Field::Element, Position}},
+      {"t:AR", {Field::Element, AlarmRollover}},
+      {"t:BO", {Field::Element, BoundsOptions}},
+      {"t:EO", {Field::Element, EnumOptions}},
+      {"t:AC", {Field::Element, AllowedClasses}},
+      {"t:BN", {Field::Element, BoolNames}},
+      {"t:BL", {Field::Element, BoolLabels}},
+  };
+  return table;
+}
+
+// An unsigned number with automatic base ("0x" hexadecimal, leading 0
+// octal), as strtoul reads it; a value beyond 32 bits keeps its low bits.
+uint32_t number(const char *text) {
+  return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
+}
+uint32_t number(pugi::xml_node node) {
+  return number(node.child_value());
+}
+
+// A class given by name, or by decimal number when it has no row; nothing
+// for a name in neither form.
+std::optional<uint32_t> classNumber(const char *text) {
+  if (auto known = classNumberOf(text))
+    return known;
+  if (*text >= '0' && *text <= '9')
+    return number(text);
+  return std::nullopt;
+}
+
+bool named(pugi::xml_node node, const char *name) {
+  return std::strcmp(node.name(), name) == 0;
+}
+
+std::vector<std::string> textList(pugi::xml_node list, const char *itemName) {
+  std::vector<std::string> items;
+  for (pugi::xml_node item : list.children())
+    if (named(item, itemName))
+      items.emplace_back(item.child_value());
+  return items;
+}
+
+std::vector<uint32_t> handleList(pugi::xml_node list) {
+  std::vector<uint32_t> handles;
+  for (pugi::xml_node item : list.children()) {
+    if (named(item, "t:H"))
+      handles.push_back(number(item));
+    else if (named(item, "t:ARX"))
+      handles.push_back(number(item.attribute("t:H").value()));
+  }
+  return handles;
+}
+
+// Class entries of t:IC blocks and t:AC lists; names in no form are skipped.
+void appendClasses(std::vector<uint32_t> &list, pugi::xml_node parent, const char *itemName) {
+  for (pugi::xml_node item : parent.children())
+    if (named(item, itemName))
+      if (auto number = classNumber(item.child_value()))
+        list.push_back(*number);
+}
+
+BoolTexts boolTexts(pugi::xml_node node) {
+  BoolTexts texts;
+  if (auto on = node.attribute("t:On"))
+    texts.on = on.value();
+  if (auto off = node.attribute("t:Of"))
+    texts.off = off.value();
+  return texts;
+}
+
+class ObjectBuilder {
+public:
+  ObjectBuilder(ObjKind kind) : kind_(kind), object_(makeObj(kind)) {}
+
+  void attribute(pugi::xml_attribute attribute) {
+    auto it = fieldTable().find(attribute.name());
+    if (it == fieldTable().end())
+      return;
+    const char *text = attribute.value();
+    auto *module = dynamic_cast<ModuleObj *>(object_.get());
+    auto *manager = dynamic_cast<ManagerObj *>(object_.get());
+    switch (it->second.field) {
+    case Field::Handle:
+      object_->setHandle(number(text));
+      break;
+    case Field::ClassId:
+      object_->setClassNumber(classNumber(text).value_or(0));
+      break;
+    case Field::Parent:
+      object_->setParent(number(text));
+      break;
+    case Field::Name:
+      object_->setName(text);
+      break;
+    case Field::Label:
+      label_ = text;
+      break;
+    case Field::SetupCounter:
+      if (module)
+        module->setSetupCounter(number(text));
+      break;
+    case Field::State:
+      if (module)
+        module->setState(number(text));
+      break;
+    case Field::ManagedClass:
+      if (manager)
+        manager->setManagedClass(classNumber(text).value_or(0));
+      break;
+    case Field::AggregateSetupCounter:
+      if (manager)
+        manager->setAggregateSetupCounter(number(text));
+      break;
+    case Field::CollectiveState:
+      if (manager)
+        manager->setCollectiveState(number(text));
+      break;
+    case Field::Capacity:
+      if (manager)
+        manager->setCapacity(number(text));
+      break;
+    case Field::Element:
+      break;
+    }
+  }
+
+  void element(pugi::xml_node node) {
+    auto it = fieldTable().find(node.name());
+    if (it == fieldTable().end() || it->second.field != Field::Element)
+      return;
+    const ElementBit bit = it->second.bit;
+    if (present_ & elementMask(bit))
+      throw KSXmsg("Duplicate definition for element " + std::string(elementMessageName(bit)) +
+                   "." + handleSuffix(object_->handle()));
+    present_ |= elementMask(bit);
+    if (!(objKindInfo(kind_).allowedElements & elementMask(bit)))
+      return; // reported by finish()
+    read(bit, node);
+  }
+
+  std::unique_ptr<ARXObj> finish() {
+    const uint32_t invalid = present_ & ~objKindInfo(kind_).allowedElements;
+    for (unsigned bit = 0; bit < kElementBitCount; ++bit)
+      if (invalid & (uint32_t{1} << bit))
+        throw KSXmsg(std::string(elementMessageName(static_cast<ElementBit>(bit))) +
+                     " is invalid element of " + std::string(objKindInfo(kind_).messageName) + ".");
+    object_->setLabel(std::move(label_));
+    return std::move(object_);
+  }
+
+private:
+  // Reads an element the kind allows, so the casts below cannot fail.
+  void read(ElementBit bit, pugi::xml_node node) {
+    using enum ElementBit;
+    ARXObj &object = *object_;
+    switch (bit) {
+    case Comment:
+      object.setComment(node.child_value());
+      break;
+    case Descriptors:
+      object.setDescriptors(textList(node, "t:D"));
+      break;
+    case SecurityLevels:
+      object.setSecurityLevels(securityLevels(node));
+      break;
+    case InputHandles:
+    case OutputHandles:
+    case SetupHandles:
+    case InputClasses:
+    case UpdateCounter:
+    case UpdatePeriod:
+    case InputNames:
+      readModule(bit, node, static_cast<ModuleObj &>(object));
+      break;
+    case BoundsOptions:
+      static_cast<BoundedObj &>(object).setBounds(
+          Bounds{std::strtod(node.attribute("t:LB").value(), nullptr),
+                 std::strtod(node.attribute("t:UB").value(), nullptr)});
+      break;
+    case EnumOptions: {
+      Enumerations options;
+      for (pugi::xml_node entry : node.children())
+        if (named(entry, "t:E"))
+          options.emplace_back(entry.attribute("t:EV").value());
+      static_cast<EnumObj &>(object).setOptions(std::move(options));
+      break;
+    }
+    case AllowedClasses: {
+      std::vector<uint32_t> list;
+      appendClasses(list, node, "t:CI");
+      static_cast<AddressRegisterObj &>(object).setAllowedClasses(std::move(list));
+      break;
+    }
+    case BoolNames:
+      static_cast<BoolObj &>(object).setNames(boolTexts(node));
+      break;
+    case BoolLabels:
+      static_cast<BoolObj &>(object).setLabels(boolTexts(node));
+      break;
+    default:
+      readRegister(bit, node, static_cast<RegisterObj &>(object));
+      break;
+    }
+  }
+
+  static SecurityLevels securityLevels(pugi::xml_node node) {
+    SecurityLevels levels;
+    for (pugi::xml_node entry : node.children()) {
+      if (!named(entry, "t:Se"))
+        continue;
+      const char *method = entry.attribute("t:M").value();
+      auto number = methodNumber(method, CaseSensitivity::Ignore);
+      if (!number && *method >= '0' && *method <= '9')
+        number = arxmod::number(method);
+      if (number)
+        levels[*number] = arxmod::number(entry.attribute("t:Lv").value());
+    }
+    return levels;
+  }
+
+  static void readModule(ElementBit bit, pugi::xml_node node, ModuleObj &module) {
+    using enum ElementBit;
+    switch (bit) {
+    case InputHandles: {
+      std::vector<CompleteObjectHandle> inputs;
+      for (pugi::xml_node entry : node.children())
+        if (named(entry, "t:CH"))
+          inputs.push_back(
+              {number(entry.attribute("t:H").value()), entry.attribute("t:Nd").value()});
+      module.setInputs(std::move(inputs));
+      break;
+    }
+    case OutputHandles:
+      module.setOutputs(handleList(node));
+      break;
+    case SetupHandles:
+      module.setSetups(handleList(node));
+      break;
+    case InputClasses: {
+      InputClassesList list;
+      for (pugi::xml_node block : node.children()) {
+        if (!named(block, "t:B"))
+          continue;
+        std::vector<uint32_t> inner{number(block.attribute("t:SR").value()),
+                                    number(block.attribute("t:ER").value()),
+                                    inputTypeNumber(block.attribute("t:LT").value()).value_or(0)};
+        appendClasses(inner, block, "t:C");
+        list.push_back(std::move(inner));
+      }
+      module.setInputClasses(std::move(list));
+      break;
+    }
+    case UpdateCounter:
+      module.setUpdateCounter(number(node));
+      break;
+    case UpdatePeriod:
+      module.setUpdatePeriod(node.child_value());
+      break;
+    default: // InputNames
+      module.setInputNames(textList(node, "t:NI"));
+      break;
+    }
+  }
+
+  void readRegister(ElementBit bit, pugi::xml_node node, RegisterObj &reg) {
+    using enum ElementBit;
+    switch (bit) {
+    case Value:
+      reg.setValueText(node.child_value());
+      break;
+    case Time:
+      reg.setTime(number(node));
+      break;
+    case Depth:
+      static_cast<ArrayRegisterObj &>(reg).setDepth(number(node));
+      break;
+    case Rollover:
+      static_cast<ArrayRegisterObj &>(reg).setRollover(number(node));
+      break;
+    case Position:
+      static_cast<LogRegisterObj &>(reg).setPosition(number(node));
+      break;
+    case AlarmRollover:
+      static_cast<EventLogRegisterObj &>(reg).setAlarmRollover(number(node));
+      break;
+    default:
+      readCalendar(bit, node, static_cast<CalendarObj &>(reg));
+      break;
+    }
+  }
+
+  static void readCalendar(ElementBit bit, pugi::xml_node node, CalendarObj &calendar) {
+    using enum ElementBit;
+    switch (bit) {
+    case ActivityDepth:
+      calendar.setActivityDepth(number(node));
+      break;
+    case CalendarValue:
+      calendar.setCalendarValue(node.child_value());
+      break;
+    case ProfileValue:
+      calendar.setProfileValue(node.child_value());
+      break;
+    case ProfileNames:
+      calendar.setProfileNames(node.child_value());
+      break;
+    default: // ProfileLabels
+      calendar.setProfileLabels(node.child_value());
+      break;
+    }
+  }
+
+  ObjKind kind_;
+  std::unique_ptr<ARXObj> object_;
+  std::optional<std::string> label_;
+  uint32_t present_ = 0; // ElementBit mask
+};
+
+void readObjectElement(pugi::xml_node element, ObjList &objects) {
+  const char *kindName = element.attribute("t:SA").value();
+  if (!*kindName)
+    throw KSXmsg("Found a node that is not recognized as an ARX definition.");
+  auto kind = objKindByName(kindName);
+  if (!kind)
+    return;
+  ObjectBuilder builder(*kind);
+  for (pugi::xml_attribute attribute : element.attributes())
+    builder.attribute(attribute);
+  for (pugi::xml_node child : element.children())
+    if (child.type() == pugi::node_element)
+      builder.element(child);
+  std::unique_ptr<ARXObj> object = builder.finish();
+  const uint32_t handle = object->handle();
+  if (!objects.insert(std::move(object)))
+    throw KSXmsg("Duplicate definition for handle." + handleSuffix(handle));
+}
+
+// The next element after `node` in document order, staying inside `root`.
+pugi::xml_node nextInDocument(pugi::xml_node node, pugi::xml_node root) {
+  if (pugi::xml_node child = node.first_child())
+    return child;
+  while (node && node != root) {
+    if (pugi::xml_node sibling = node.next_sibling())
+      return sibling;
+    node = node.parent();
+  }
+  return {};
+}
+
+std::string_view defaultNamespace(pugi::xml_node element) {
+  for (pugi::xml_node node = element; node; node = node.parent())
+    if (pugi::xml_attribute xmlns = node.attribute("xmlns"))
+      return xmlns.value();
+  return {};
+}
+
+} // namespace
+
+pugi::xml_node findTreeElement(const pugi::xml_document &document) {
+  for (pugi::xml_node node = document.first_child(); node; node = nextInDocument(node, document))
+    if (node.type() == pugi::node_element && named(node, "XMLARXTree"))
+      return node;
+  return {};
+}
+
+IRefPtr<ObjList> readXmlTree(pugi::xml_node treeElement) {
+  const std::string_view uri = defaultNamespace(treeElement);
+  if (uri == kTextFormNamespace)
+    return parseTextTree(treeElement.child_value());
+  if (uri != kElementFormNamespace)
+    return nullptr;
+  auto objects = makeRef<ObjList>();
+  const pugi::xml_node root = treeElement.root();
+  for (pugi::xml_node node = root.first_child(); node; node = nextInDocument(node, root))
+    if (node.type() == pugi::node_element && named(node, "t:ARX"))
+      readObjectElement(node, *objects);
+  return objects;
+}
+
+} // namespace arxmod
