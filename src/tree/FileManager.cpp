@@ -50,7 +50,10 @@ void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &d
       recipient->insert(given->clone());
       continue;
     }
-    const std::string id = "(" + std::to_string(handle) + ")";
+    // Appended in steps: g++ 12 at -O3 misreports "(" + a temporary as overlapping.
+    std::string id = "(";
+    id += std::to_string(handle);
+    id += ')';
     if (dynamic_cast<const RegisterObj *>(given))
       throw KSXmsg("FileManager: Extension donor tree contains handle " + id +
                    " already in recipient tree. Donor tree: " + donorName);
@@ -124,7 +127,8 @@ IRefPtr<TranslationTree> FileManager::load(const CacheEntry &main, const std::st
 IRefPtr<TranslationTree> FileManager::getTree(uint32_t deviceId) {
   const std::string name = deviceFileName(deviceId, true);
   if (name.empty())
-    throw KSXmsg("Could not find tree filename for device with ID = " + std::to_string(deviceId) +
+    throw KSXmsg(std::string("Could not find tree filename for device with ID = ") +
+                 std::to_string(deviceId) +
                  ". The device might have been removed from the network configuration.");
   const std::string extensionName = extensionFileName(deviceId, true);
 

@@ -165,14 +165,15 @@ static_assert(std::size(kRows) == kLastLabelledModuleClass - kFirstLabelledModul
 
 const ModuleLabelRow &moduleLabelRow(uint32_t classNumber) {
   if (classNumber < kFirstLabelledModuleClass || classNumber > kLastLabelledModuleClass)
-    throw LabelLookupError("No register labels for module class " + std::to_string(classNumber));
+    throw LabelLookupError(std::string("No register labels for module class ") +
+                           std::to_string(classNumber));
   return kRows[classNumber - kFirstLabelledModuleClass];
 }
 
 std::string_view registerLabel(uint32_t classNumber, uint32_t registerNumber) {
   const ModuleLabelRow &row = moduleLabelRow(classNumber);
   if (registerNumber >= row.labels.size())
-    throw LabelLookupError("No label for register " + std::to_string(registerNumber) +
+    throw LabelLookupError(std::string("No label for register ") + std::to_string(registerNumber) +
                            " of module class " + std::to_string(classNumber));
   return row.labels[registerNumber];
 }
@@ -182,7 +183,8 @@ std::string managerLabel(uint32_t classNumber) {
     return "Feature Manager";
   const ModuleLabelRow &row = moduleLabelRow(classNumber);
   if (row.longName.empty())
-    throw LabelLookupError("No manager label for module class " + std::to_string(classNumber));
+    throw LabelLookupError(std::string("No manager label for module class ") +
+                           std::to_string(classNumber));
   return std::string(row.longName) + " Modules";
 }
 

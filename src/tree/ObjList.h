@@ -41,6 +41,8 @@ public:
   const std::string &revision() const { return revision_; }
   void setRevision(std::string revision) { revision_ = std::move(revision); }
 
+  // Room for `count` objects without rehashing while a reader inserts them.
+  void reserve(size_t count) { objects_.reserve(count); }
   // Rebuilds the dictionary with at least bucketCountFor(count()) buckets.
   void sizeForCount();
   size_t bucketCount() const { return objects_.bucket_count(); }

@@ -27,7 +27,11 @@ std::ostream &statement(std::ostream &out, int indent, std::string_view keyword)
   return line(out, indent) << keyword << " = ";
 }
 std::string counted(std::string_view text) {
-  return "<" + std::to_string(text.size()) + ">" + std::string(text);
+  std::string result = "<"; // appended in steps, see FileManager.cpp
+  result += std::to_string(text.size());
+  result += '>';
+  result += text;
+  return result;
 }
 
 void writeNumber(std::ostream &out, int indent, std::string_view keyword, uint32_t value) {

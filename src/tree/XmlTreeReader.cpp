@@ -18,7 +18,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
+#include <vector>
 
 namespace arxmod {
 namespace {
@@ -43,48 +43,68 @@ struct FieldEntry {
   ElementBit bit; // for Field::Element
 };
 
-const std::unordered_map<std::string_view, FieldEntry> &fieldTable() {
-  using enum ElementBit;
-  static const std::unordered_map<std::string_view, FieldEntry> table = {
-      {"t:H", {Field::Handle, Comment}},
-      {"t:CI", {Field::ClassId, Comment}},
-      {"t:P", {Field::Parent, Comment}},
-      {"t:N", {Field::Name, Comment}},
-      {"t:L", {Field::Label, Comment}},
-      {"t:SC", {Field::SetupCounter, Comment}},
-      {"t:MC", {Field::ManagedClass, Comment}},
-      {"t:AS", {Field::AggregateSetupCounter, Comment}},
-      {"t:CS", {Field::CollectiveState, Comment}},
-      {"t:S", {Field::State, Comment}},
-      {"t:Cp", {Field::Capacity, Comment}},
-      {"t:Cm", {Field::Element, Comment}},
-      {"t:Ds", {Field::Element, Descriptors}},
-      {"t:SL", {Field::Element, SecurityLevels}},
-      {"t:IH", {Field::Element, InputHandles}},
-      {"t:OH", {Field::Element, OutputHandles}},
-      {"t:SH", {Field::Element, SetupHandles}},
-      {"t:IC", {Field::Element, InputClasses}},
-      {"t:UC", {Field::Element, UpdateCounter}},
-      {"t:UP", {Field::Element, UpdatePeriod}},
-      {"t:IN", {Field::Element, InputNames}},
-      {"t:V", {Field::Element, Value}},
-      {"t:T", {Field::Element, Time}},
-      {"t:AD", {Field::Element, ActivityDepth}},
-      {"t:CV", {Field::Element, CalendarValue}},
-      {"t:PV", {Field::Element, ProfileValue}},
-      {"t:PN", {Field::Element, ProfileNames}},
-      {"t:PL", {Field::Element, ProfileLabels}},
-      {"t:Dp", {Field::Element, Depth}},
-      {"t:R", {Field::Element, Rollover}},
-      {"t:Ps", {Field::Element, Position}},
-      {"t:AR", {Field::Element, AlarmRollover}},
-      {"t:BO", {Field::Element, BoundsOptions}},
-      {"t:EO", {Field::Element, EnumOptions}},
-      {"t:AC", {Field::Element, AllowedClasses}},
-      {"t:BN", {Field::Element, BoolNames}},
-      {"t:BL", {Field::Element, BoolLabels}},
-  };
-  return table;
+constexpr std::pair<std::string_view, FieldEntry> kFields[] = {
+    {"t:H", {Field::Handle, ElementBit::Comment}},
+    {"t:CI", {Field::ClassId, ElementBit::Comment}},
+    {"t:P", {Field::Parent, ElementBit::Comment}},
+    {"t:N", {Field::Name, ElementBit::Comment}},
+    {"t:L", {Field::Label, ElementBit::Comment}},
+    {"t:SC", {Field::SetupCounter, ElementBit::Comment}},
+    {"t:MC", {Field::ManagedClass, ElementBit::Comment}},
+    {"t:AS", {Field::AggregateSetupCounter, ElementBit::Comment}},
+    {"t:CS", {Field::CollectiveState, ElementBit::Comment}},
+    {"t:S", {Field::State, ElementBit::Comment}},
+    {"t:Cp", {Field::Capacity, ElementBit::Comment}},
+    {"t:Cm", {Field::Element, ElementBit::Comment}},
+    {"t:Ds", {Field::Element, ElementBit::Descriptors}},
+    {"t:SL", {Field::Element, ElementBit::SecurityLevels}},
+    {"t:IH", {Field::Element, ElementBit::InputHandles}},
+    {"t:OH", {Field::Element, ElementBit::OutputHandles}},
+    {"t:SH", {Field::Element, ElementBit::SetupHandles}},
+    {"t:IC", {Field::Element, ElementBit::InputClasses}},
+    {"t:UC", {Field::Element, ElementBit::UpdateCounter}},
+    {"t:UP", {Field::Element, ElementBit::UpdatePeriod}},
+    {"t:IN", {Field::Element, ElementBit::InputNames}},
+    {"t:V", {Field::Element, ElementBit::Value}},
+    {"t:T", {Field::Element, ElementBit::Time}},
+    {"t:AD", {Field::Element, ElementBit::ActivityDepth}},
+    {"t:CV", {Field::Element, ElementBit::CalendarValue}},
+    {"t:PV", {Field::Element, ElementBit::ProfileValue}},
+    {"t:PN", {Field::Element, ElementBit::ProfileNames}},
+    {"t:PL", {Field::Element, ElementBit::ProfileLabels}},
+    {"t:Dp", {Field::Element, ElementBit::Depth}},
+    {"t:R", {Field::Element, ElementBit::Rollover}},
+    {"t:Ps", {Field::Element, ElementBit::Position}},
+    {"t:AR", {Field::Element, ElementBit::AlarmRollover}},
+    {"t:BO", {Field::Element, ElementBit::BoundsOptions}},
+    {"t:EO", {Field::Element, ElementBit::EnumOptions}},
+    {"t:AC", {Field::Element, ElementBit::AllowedClasses}},
+    {"t:BN", {Field::Element, ElementBit::BoolNames}},
+    {"t:BL", {Field::Element, ElementBit::BoolLabels}},
+};
+
+// Names are "t:" and one or two characters, so the two characters index a
+// table directly; this look-up runs for every attribute and child element
+// of a tree and a hash of the name costs more than the rest of the read.
+constexpr uint16_t kNoField = 0xFFFF;
+uint16_t shortNameKey(const char *name) {
+  if (name[0] != 't' || name[1] != ':' || !name[2] || (name[3] && name[4]))
+    return kNoField;
+  return static_cast<uint16_t>(static_cast<unsigned char>(name[2]) |
+                               static_cast<unsigned char>(name[3]) << 8);
+}
+
+const FieldEntry *findField(const char *name) {
+  static const std::vector<uint8_t> table = [] {
+    std::vector<uint8_t> built(0x10000, 0xFF);
+    for (size_t i = 0; i < std::size(kFields); ++i)
+      built[shortNameKey(std::string(kFields[i].first).c_str())] = static_cast<uint8_t>(i);
+    return built;
+  }();
+  const uint16_t key = shortNameKey(name);
+  if (key == kNoField || table[key] == 0xFF)
+    return nullptr;
+  return &kFields[table[key]].second;
 }
 
 // An unsigned number with automatic base ("0x" hexadecimal, leading 0
@@ -151,13 +171,13 @@ public:
   ObjectBuilder(ObjKind kind) : kind_(kind), object_(makeObj(kind)) {}
 
   void attribute(pugi::xml_attribute attribute) {
-    auto it = fieldTable().find(attribute.name());
-    if (it == fieldTable().end())
+    const FieldEntry *entry = findField(attribute.name());
+    if (!entry)
       return;
     const char *text = attribute.value();
-    auto *module = dynamic_cast<ModuleObj *>(object_.get());
-    auto *manager = dynamic_cast<ManagerObj *>(object_.get());
-    switch (it->second.field) {
+    auto *module = isModuleKind(kind_) ? static_cast<ModuleObj *>(object_.get()) : nullptr;
+    auto *manager = kind_ == ObjKind::Manager ? static_cast<ManagerObj *>(object_.get()) : nullptr;
+    switch (entry->field) {
     case Field::Handle:
       object_->setHandle(number(text));
       break;
@@ -203,10 +223,10 @@ public:
   }
 
   void element(pugi::xml_node node) {
-    auto it = fieldTable().find(node.name());
-    if (it == fieldTable().end() || it->second.field != Field::Element)
+    const FieldEntry *entry = findField(node.name());
+    if (!entry || entry->field != Field::Element)
       return;
-    const ElementBit bit = it->second.bit;
+    const ElementBit bit = entry->bit;
     if (present_ & elementMask(bit))
       throw KSXmsg("Duplicate definition for element " + std::string(elementMessageName(bit)) +
                    "." + handleSuffix(object_->handle()));
@@ -447,11 +467,15 @@ IRefPtr<ObjList> readXmlTree(pugi::xml_node treeElement) {
     return parseTextTree(treeElement.child_value());
   if (uri != kElementFormNamespace)
     return nullptr;
-  auto objects = makeRef<ObjList>();
+  std::vector<pugi::xml_node> elements;
   const pugi::xml_node root = treeElement.root();
   for (pugi::xml_node node = root.first_child(); node; node = nextInDocument(node, root))
     if (node.type() == pugi::node_element && named(node, "t:ARX"))
-      readObjectElement(node, *objects);
+      elements.push_back(node);
+  auto objects = makeRef<ObjList>();
+  objects->reserve(elements.size());
+  for (pugi::xml_node element : elements)
+    readObjectElement(element, *objects);
   return objects;
 }
 

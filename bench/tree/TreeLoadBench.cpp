@@ -1,0 +1,100 @@
+// Loading a generated 16,000-object device tree from its XML and text
+// forms, against pugixml parsing the same XML alone, with the heap memory
+// the loaded tree keeps per object.
+#include "tree/RegisterObj.h"
+#include "tree/TextTree.h"
+#include "tree/TreeFile.h"
+#include "tree/XmlTree.h"
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <sstream>
+
+namespace arxmod {
+namespace {
+
+constexpr uint32_t kModules = 1000;
+constexpr uint32_t kRegistersPerModule = 15; // 1000 modules + 15000 registers
+
+IRefPtr<ObjList> generatedTree() {
+  auto list = makeRef<ObjList>();
+  for (uint32_t m = 0; m < kModules; ++m) {
+    const uint32_t handle = 0x10000 + m * 0x20;
+    auto module = std::make_unique<ModuleObj>(handle, 511, 3, "Minimum " + std::to_string(m));
+    std::vector<uint32_t> outputs, setups;
+    for (uint32_t r = 1; r <= kRegistersPerModule; ++r) {
+      const uint32_t cls = r % 3 == 0 ? 47 : 25;
+      auto reg = std::make_unique<RegisterObj>(handle + r, cls, handle,
+                                               module->name() + " Register " + std::to_string(r));
+      reg->setValueText(cls == 47 ? "\"text value\"" : std::to_string(r * 1.25));
+      reg->setTime(1765000000 + r);
+      (r <= 10 ? outputs : setups).push_back(handle + r);
+      list->insert(std::move(reg));
+    }
+    module->setOutputs(std::move(outputs));
+    module->setSetups(std::move(setups));
+    module->setInputs(std::vector<CompleteObjectHandle>{{0x10001, ""}});
+    list->insert(std::move(module));
+  }
+  return list;
+}
+
+const std::string &xmlBytes() {
+  static const std::string bytes = [] {
+    std::ostringstream out;
+    writeXmlTree(*generatedTree())->save(out);
+    return out.str();
+  }();
+  return bytes;
+}
+
+const std::string &textBytes() {
+  static const std::string bytes = textTreeString(*generatedTree());
+  return bytes;
+}
+
+size_t heapInUse() {
+  return mallinfo2().uordblks;
+}
+
+void report(benchmark::State &state, const std::string &bytes, std::string_view name) {
+  size_t objects = 0, kept = 0;
+  for (auto _ : state) {
+    const size_t before = heapInUse();
+    IRefPtr<ObjList> tree = loadTreeBytes(bytes, name);
+    tree->sizeForCount();
+    kept = heapInUse() - before;
+    objects = tree->count();
+    benchmark::DoNotOptimize(tree.get());
+    state.PauseTiming(); // freeing the tree is not part of loading it
+    tree.reset();
+    state.ResumeTiming();
+  }
+  state.counters["objects"] = static_cast<double>(objects);
+  state.counters["bytes_per_object"] = static_cast<double>(kept) / static_cast<double>(objects);
+  state.counters["file_bytes"] = static_cast<double>(bytes.size());
+}
+
+void BM_PugixmlParseOnly(benchmark::State &state) {
+  const std::string &bytes = xmlBytes();
+  for (auto _ : state) {
+    pugi::xml_document document;
+    benchmark::DoNotOptimize(
+        document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions).status);
+  }
+}
+BENCHMARK(BM_PugixmlParseOnly)->Unit(benchmark::kMillisecond);
+
+void BM_LoadXmlTree(benchmark::State &state) {
+  report(state, xmlBytes(), "tree.xml");
+}
+BENCHMARK(BM_LoadXmlTree)->Unit(benchmark::kMillisecond);
+
+void BM_LoadTextTree(benchmark::State &state) {
+  report(state, textBytes(), "tree.dat");
+}
+BENCHMARK(BM_LoadTextTree)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace arxmod
