@@ -8,17 +8,19 @@
 #include "tree/RegisterObj.h"
 #include "tree/TreeFile.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 namespace arxmod {
 namespace {
 
-// The donor's handles that `into` lacks, appended after its own.
+// The donor's handles that `into` lacks, appended after its own. A set keeps
+// the merge linear, whatever the size of the lists in the files.
 void mergeHandles(const std::optional<std::vector<uint32_t>> &donor,
                   std::optional<std::vector<uint32_t>> &into) {
   std::vector<uint32_t> merged = into.value_or(std::vector<uint32_t>{});
+  std::unordered_set<uint32_t> present(merged.begin(), merged.end());
   for (uint32_t handle : donor.value_or(std::vector<uint32_t>{}))
-    if (std::find(merged.begin(), merged.end(), handle) == merged.end())
+    if (present.insert(handle).second)
       merged.push_back(handle);
   into = merged.empty() ? std::nullopt : std::optional(std::move(merged));
 }
