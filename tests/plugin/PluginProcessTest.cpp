@@ -5,9 +5,11 @@
 #include "arxmod/plugin.h"
 #include "messages/SimpleMessages.h"
 
+#include <atomic>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <thread>
 
 namespace arxmod::test {
 namespace {
@@ -30,7 +32,8 @@ public:
              "(2,'mx4110_4120',0,'mx4110_4120.so')");
     db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
     db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1)");
-    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    // Loaded for good: the plug-in keeps process-wide state until the process ends.
+    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     ASSERT_NE(handle_, nullptr) << dlerror();
     process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
     ASSERT_NE(process, nullptr);
@@ -165,6 +168,40 @@ TEST(PluginProcessTest, SurvivesTruncatedLyingAndRandomPackets) {
     answered += call.result;
   }
   EXPECT_GT(answered, 0);
+}
+
+// The host calls Process from many threads at once; each call must get its
+// own answer, and failures logged meanwhile must all reach the system log.
+TEST(PluginProcessTest, ConcurrentCallsAnswerIndependently) {
+  constexpr int kThreads = 6;
+  constexpr int kCalls = 200;
+  const long long logged = PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog");
+  std::atomic<int> wrongAnswers{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([t, &wrongAnswers] {
+      DL_Info good = requestPacket(kDevice, kOurTranslator, channelEnvelope());
+      good.hostShort = static_cast<uint16_t>(t);
+      DL_Info bad = good;
+      bad.status = 2;
+      for (int i = 0; i < kCalls; ++i) {
+        const Call call = callProcess((i % 2 ? bad : good).toBytes());
+        if (i % 2 ? call.result : !call.result) {
+          ++wrongAnswers;
+          continue;
+        }
+        if (i % 2 == 0) {
+          ByteReader in(call.answer);
+          if (DL_Info::read(in).hostShort != t)
+            ++wrongAnswers;
+        }
+      }
+    });
+  for (auto &thread : threads)
+    thread.join();
+  EXPECT_EQ(wrongAnswers.load(), 0);
+  EXPECT_EQ(PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog"),
+            logged + kThreads * kCalls / 2);
 }
 
 } // namespace

@@ -20,7 +20,9 @@ Fn lookup(void *handle, const char *name, const std::filesystem::path &file) {
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::filesystem::path &file) {
-  handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The plug-in keeps process-wide state (tables, per-device data and its
+  // threads) until the process ends, so it stays mapped after dlclose.
+  handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle_) {
     const char *reason = dlerror();
     throw ToolError("Cannot load plug-in " + file.string() + ": " + (reason ? reason : "unknown"));
