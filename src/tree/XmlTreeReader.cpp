@@ -110,6 +110,16 @@ const FieldEntry *findField(const char *name) {
 // An unsigned number with automatic base ("0x" hexadecimal, leading 0
 // octal), as strtoul reads it; a value beyond 32 bits keeps its low bits.
 uint32_t number(const char *text) {
+  // Plain decimal without a leading zero is by far the most common form and
+  // is read here; everything else goes to strtoul.
+  if (*text >= '1' && *text <= '9') {
+    uint64_t value = 0;
+    const char *p = text;
+    for (; *p >= '0' && *p <= '9' && p - text < 19; ++p)
+      value = value * 10 + static_cast<uint64_t>(*p - '0');
+    if (*p < '0' || *p > '9')
+      return static_cast<uint32_t>(value);
+  }
   return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
 }
 uint32_t number(pugi::xml_node node) {
@@ -126,8 +136,12 @@ std::optional<uint32_t> classNumber(const char *text) {
   return std::nullopt;
 }
 
-bool named(pugi::xml_node node, const char *name) {
-  return std::strcmp(node.name(), name) == 0;
+bool named(pugi::xml_node node, std::string_view name) {
+  const char *actual = node.name();
+  for (char c : name)
+    if (*actual++ != c)
+      return false;
+  return *actual == 0;
 }
 
 std::vector<std::string> textList(pugi::xml_node list, const char *itemName) {
