@@ -10,13 +10,9 @@
 namespace arxmod {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
+using test::encoded;
 
-Bytes encoded(const PICType &value) {
-  Bytes buffer(kResultAreaSize);
-  buffer.resize(encodePIC(value, buffer));
-  return buffer;
-}
 
 std::string hex(const Bytes &bytes) {
   std::string text;

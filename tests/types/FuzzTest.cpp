@@ -13,13 +13,9 @@
 namespace arxmod {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
+using test::encoded;
 
-Bytes encoded(const PICType &value) {
-  Bytes buffer(kResultAreaSize);
-  buffer.resize(encodePIC(value, buffer));
-  return buffer;
-}
 
 // Encodings of every sample and of a small program, to mutate.
 std::vector<Bytes> seedEncodings() {

@@ -10,6 +10,15 @@
 
 namespace arxmod::test {
 
+using Bytes = std::vector<uint8_t>;
+
+// The binary form of `value`.
+inline Bytes encoded(const PICType &value) {
+  Bytes buffer(kResultAreaSize);
+  buffer.resize(encodePIC(value, buffer));
+  return buffer;
+}
+
 inline Uint32Array *makeUnsignedArray(MemoryBlob &blob, std::vector<uint32_t> values) {
   return blob.make<Uint32Array>(std::span<const uint32_t>(values));
 }
