@@ -51,7 +51,7 @@ void Translator::distribute(Transaction &subTransaction, Transaction & /*transac
 }
 
 void Translator::respond(Transaction &transaction) {
-  const auto requests = transaction.requests();
+  const auto &requests = transaction.requests();
   for (size_t i = 0; i < requests.size(); ++i)
     if (IRefPtr<Response> response = makeResponse(requests[i]))
       transaction.setResponse(i, std::move(response));
