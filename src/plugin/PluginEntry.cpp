@@ -11,7 +11,7 @@
 #include "frame/LibraryName.h"
 #include "frame/ProcessCall.h"
 #include "host/Console.h"
-#include "translator/ChannelTranslator.h"
+#include "translator/TreeOnlyTranslator.h"
 #include "types/PICType.h"
 
 #include <dlfcn.h>
@@ -29,7 +29,7 @@ struct LibraryLifetime {
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void *>(&Process), &info) && info.dli_fname)
       arxmod::setLibraryName(arxmod::libraryNameFromPath(info.dli_fname));
-    arxmod::installDeviceTranslatorMaker(&XLARX::makeChannelTranslator);
+    arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
   }
   ~LibraryLifetime() { arxmod::uninstallConsole(); }
 };
