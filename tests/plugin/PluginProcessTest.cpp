@@ -1,79 +1,15 @@
-// The real plug-in, loaded with dlopen as a host loads it, driven through
-// Process with a host database in a temporary directory.
-#include "PacketBuilder.h"
-#include "TempHostDatabase.h"
-#include "arxmod/plugin.h"
+// The real plug-in driven through Process: packets, envelopes and channel
+// messages, failures and their system-log rows, concurrent calls.
+#include "PluginHarness.h"
 #include "messages/SimpleMessages.h"
 
 #include <atomic>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
 
 namespace arxmod::test {
 namespace {
-
-constexpr uint16_t kOurTranslator = 1;
-constexpr uint16_t kCaseVariantTranslator = 2;
-constexpr uint16_t kDevice = 9;
-
-// The plug-in keeps process-wide tables (translators, device files), so one
-// database serves every test of this program, loaded before the library.
-class PluginEnvironment : public ::testing::Environment {
-public:
-  static TempHostDatabase *db;
-  static decltype(&::Process) process;
-
-  void SetUp() override {
-    db = new TempHostDatabase();
-    db->addConsoleFile(); // keeps the hostile-input loop's console lines out of the test log
-    db->exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so'),"
-             "(2,'mx4110_4120',0,'mx4110_4120.so')");
-    db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
-    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1)");
-    // Loaded for good: the plug-in keeps process-wide state until the process ends.
-    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    ASSERT_NE(handle_, nullptr) << dlerror();
-    process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
-    ASSERT_NE(process, nullptr);
-  }
-  void TearDown() override {
-    dlclose(handle_);
-    delete db;
-  }
-
-private:
-  void *handle_ = nullptr;
-};
-TempHostDatabase *PluginEnvironment::db = nullptr;
-decltype(&::Process) PluginEnvironment::process = nullptr;
-const auto *const environment = ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
-
-void noDevice(uint32_t, const uint8_t *, int32_t, uint8_t *, int32_t *replyLength) {
-  *replyLength = 0;
-}
-
-struct Call {
-  bool result;
-  int32_t answerLength;
-  std::vector<uint8_t> answer;
-};
-
-Call callProcess(const std::vector<uint8_t> &request, int32_t capacity = 4096,
-                 bool withAnswer = true) {
-  Call call{false, capacity, std::vector<uint8_t>(capacity > 0 ? size_t(capacity) : 0)};
-  call.result = PluginEnvironment::process(1, request.data(), static_cast<int32_t>(request.size()),
-                                           withAnswer ? call.answer.data() : nullptr,
-                                           &call.answerLength, &noDevice) != 0;
-  if (call.result && call.answerLength >= 0)
-    call.answer.resize(static_cast<size_t>(call.answerLength));
-  return call;
-}
-
-std::string lastLogText() {
-  return PluginEnvironment::db->text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1");
-}
 
 TEST(PluginProcessTest, AnswersAChannelMessageWithTheRequestsOwnEnvelope) {
   DL_Info packet = requestPacket(kDevice, kOurTranslator, channelEnvelope());
@@ -92,11 +28,11 @@ TEST(PluginProcessTest, AnswersAChannelMessageWithTheRequestsOwnEnvelope) {
 TEST(PluginProcessTest, RefusesABadPacketAndLogsIt) {
   DL_Info packet = requestPacket(kDevice, kOurTranslator, channelEnvelope());
   packet.status = 3;
-  const long long before = PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog");
+  const long long before = hostDatabase().count("SELECT COUNT(*) FROM SystemLog");
   const Call call = callProcess(packet.toBytes(), 777);
   EXPECT_FALSE(call.result);
   EXPECT_EQ(call.answerLength, 777);
-  auto *db = PluginEnvironment::db;
+  auto *db = &hostDatabase();
   EXPECT_EQ(db->count("SELECT COUNT(*) FROM SystemLog"), before + 1);
   EXPECT_EQ(db->text("SELECT Priority||'|'||Origin||'|'||Code||'|'||SubOrigin||'|'||Text "
                      "FROM SystemLog ORDER BY ID DESC LIMIT 1"),
@@ -176,7 +112,7 @@ TEST(PluginProcessTest, SurvivesTruncatedLyingAndRandomPackets) {
 TEST(PluginProcessTest, ConcurrentCallsAnswerIndependently) {
   constexpr int kThreads = 6;
   constexpr int kCalls = 200;
-  const long long logged = PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog");
+  const long long logged = hostDatabase().count("SELECT COUNT(*) FROM SystemLog");
   std::atomic<int> wrongAnswers{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
@@ -201,8 +137,7 @@ TEST(PluginProcessTest, ConcurrentCallsAnswerIndependently) {
   for (auto &thread : threads)
     thread.join();
   EXPECT_EQ(wrongAnswers.load(), 0);
-  EXPECT_EQ(PluginEnvironment::db->count("SELECT COUNT(*) FROM SystemLog"),
-            logged + kThreads * kCalls / 2);
+  EXPECT_EQ(hostDatabase().count("SELECT COUNT(*) FROM SystemLog"), logged + kThreads * kCalls / 2);
 }
 
 } // namespace

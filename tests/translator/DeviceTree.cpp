@@ -3,6 +3,8 @@
 
 #include "tree/RegisterObj.h"
 
+#include <sstream>
+
 namespace arxmod::test {
 namespace {
 
@@ -73,6 +75,14 @@ IRefPtr<ObjList> makeDeviceTree() {
   add<ARXObj>(*list, 0x20, 1, 2, "Plain");
   add<ModuleObj>(*list, 0x30, 500, 0x10, "Bare");
   return list;
+}
+
+std::string oneLineText(const PICType &value) {
+  std::ostringstream out;
+  value.print(out, "\n");
+  std::string text = foldToOneLine(out.str());
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
 }
 
 } // namespace arxmod::test

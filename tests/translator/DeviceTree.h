@@ -4,6 +4,9 @@
 #pragma once
 
 #include "tree/ObjList.h"
+#include "types/PICType.h"
+
+#include <string>
 
 namespace arxmod::test {
 
@@ -14,5 +17,8 @@ namespace arxmod::test {
 // log, 0x109 event log, 0x10A address register, 0x10B register without
 // value, 0x20 a plain ARX object, 0x30 a module with nothing optional set.
 IRefPtr<ObjList> makeDeviceTree();
+
+// The text form of a value folded onto one line ("ExceptionType { 9u void ... }").
+std::string oneLineText(const PICType &value);
 
 } // namespace arxmod::test

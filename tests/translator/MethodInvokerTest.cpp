@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace arxmod::test {
 namespace {
 
@@ -19,19 +17,10 @@ struct Case {
   const char *expected; // one-line text form of the result
 };
 
-// The text form of a value folded onto one line.
-std::string oneLine(const PICType &value) {
-  std::ostringstream out;
-  value.print(out, "\n");
-  std::string text = foldToOneLine(out.str());
-  text.erase(0, text.find_first_not_of(' '));
-  return text;
-}
-
 std::string invokeText(TreeFixture &translator, const Case &c) {
   RegisteredMemoryBlob blob(kProgramBlobSize);
   PICType *argument = parsePICText(c.argument, blob);
-  return oneLine(*translator.invokeCapturing(c.handle, c.method, argument));
+  return oneLineText(*translator.invokeCapturing(c.handle, c.method, argument));
 }
 
 void expectAll(std::initializer_list<Case> cases) {

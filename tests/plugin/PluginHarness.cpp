@@ -1,0 +1,89 @@
+// PluginHarness: the plug-in and its host database for the plug-in tests.
+#include "PluginHarness.h"
+
+#include "DeviceTree.h"
+#include "messages/PIC_MessageIncluded.h"
+#include "tree/RegisterObj.h"
+#include "tree/TextTree.h"
+#include "types/PICCodec.h"
+
+#include <dlfcn.h>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace arxmod::test {
+namespace {
+
+class PluginEnvironment : public ::testing::Environment {
+public:
+  static TempHostDatabase *db;
+  static decltype(&::Process) process;
+
+  void SetUp() override {
+    db = new TempHostDatabase();
+    db->addConsoleFile(); // keeps the hostile-input loop's console lines out of the test log
+    db->addTranslatorDirectories();
+    db->exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so'),"
+             "(2,'mx4110_4120',0,'mx4110_4120.so')");
+    db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
+    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1)");
+    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(10,'tree',1,'meter10.dat')");
+    auto tree = makeDeviceTree();
+    tree->insert(std::make_unique<RegisterObj>(kLongNameHandle, 25, 0x100, std::string(2000, 'n')));
+    std::ofstream(db->translatorDirectory() / "meter10.dat", std::ios::binary)
+        << textTreeString(*tree);
+    // Loaded for good: the plug-in keeps process-wide state until the process ends.
+    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    ASSERT_NE(handle_, nullptr) << dlerror();
+    process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
+    ASSERT_NE(process, nullptr);
+  }
+  void TearDown() override {
+    dlclose(handle_);
+    delete db;
+  }
+
+private:
+  void *handle_ = nullptr;
+};
+TempHostDatabase *PluginEnvironment::db = nullptr;
+decltype(&::Process) PluginEnvironment::process = nullptr;
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
+
+void noDevice(uint32_t, const uint8_t *, int32_t, uint8_t *, int32_t *replyLength) {
+  *replyLength = 0;
+}
+
+} // namespace
+
+TempHostDatabase &hostDatabase() {
+  return *PluginEnvironment::db;
+}
+
+Call callProcess(const std::vector<uint8_t> &request, int32_t capacity, bool withAnswer) {
+  Call call{false, capacity, std::vector<uint8_t>(capacity > 0 ? size_t(capacity) : 0)};
+  call.result = PluginEnvironment::process(1, request.data(), static_cast<int32_t>(request.size()),
+                                           withAnswer ? call.answer.data() : nullptr,
+                                           &call.answerLength, &noDevice) != 0;
+  if (call.result && call.answerLength >= 0)
+    call.answer.resize(static_cast<size_t>(call.answerLength));
+  return call;
+}
+
+std::string lastLogText() {
+  return PluginEnvironment::db->text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1");
+}
+
+std::vector<uint8_t> programRequest(uint16_t device, const Program &program) {
+  auto message = std::make_unique<PIC_Message>();
+  message->impl().setActions(PIC_MessageImpl::kRequest | PIC_MessageImpl::kExecute);
+  message->impl().setPid(3);
+  std::vector<uint8_t> bytes(kResultAreaSize);
+  bytes.resize(encodePIC(program, bytes));
+  message->impl().setProgram(bytes);
+  return requestPacket(device, kOurTranslator,
+                       envelopeBytes(std::make_unique<PIC_MessageIncluded>(std::move(message))))
+      .toBytes();
+}
+
+} // namespace arxmod::test

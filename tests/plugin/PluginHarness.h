@@ -1,0 +1,45 @@
+// PluginHarness: the real plug-in, loaded with dlopen as a host loads it,
+// and one host database in a temporary directory for every test of the
+// program (the plug-in keeps process-wide tables, so they cannot change
+// between tests).
+//
+// Devices: 9 without tree file; 10 with the translator tests' device tree
+// (plus register 0x200 with a 2000-character name, for answers that outgrow
+// their result area) as the text tree file "meter10.dat".
+#pragma once
+
+#include "PacketBuilder.h"
+#include "TempHostDatabase.h"
+#include "arxmod/plugin.h"
+#include "types/ProgramTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace arxmod::test {
+
+inline constexpr uint16_t kOurTranslator = 1;
+inline constexpr uint16_t kCaseVariantTranslator = 2;
+inline constexpr uint16_t kDevice = 9;
+inline constexpr uint16_t kTreeDevice = 10;
+inline constexpr uint32_t kLongNameHandle = 0x200;
+
+TempHostDatabase &hostDatabase();
+
+struct Call {
+  bool result;
+  int32_t answerLength;
+  std::vector<uint8_t> answer;
+};
+
+// One Process call with no meter attached (every exchange times out).
+Call callProcess(const std::vector<uint8_t> &request, int32_t capacity = 4096,
+                 bool withAnswer = true);
+
+std::string lastLogText();
+
+// The packet of an execute request for `program` on `device`.
+std::vector<uint8_t> programRequest(uint16_t device, const Program &program);
+
+} // namespace arxmod::test
