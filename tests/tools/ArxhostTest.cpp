@@ -1,36 +1,14 @@
 // The host tool's commands as a new user meets them: a database is created,
 // devices registered, a device pinged through the real plug-in, and each
 // mistake answered with a message naming the file, table or device.
-#include "Commands.h"
+#include "ToolFixture.h"
 
-#include <gtest/gtest.h>
 #include <sstream>
 
 namespace arxhost {
 namespace {
 
-class ArxhostTest : public ::testing::Test {
-protected:
-  std::filesystem::path dir;
-  std::filesystem::path db;
-
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "arxhost-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-    db = dir / "host.db";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  std::string errorOf(const std::function<void()> &call) {
-    try {
-      call();
-    } catch (const ToolError &e) {
-      return e.what();
-    }
-    return "";
-  }
-};
+using ArxhostTest = ToolFixture;
 
 TEST_F(ArxhostTest, InitRegistersAndPingsADeviceThroughThePlugin) {
   std::ostringstream out;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <string>
 
 namespace arxhost {
 
@@ -13,6 +14,14 @@ int initCommand(const std::filesystem::path &dbFile, std::ostream &out);
 int deviceAddCommand(const std::filesystem::path &dbFile, const NewDevice &device,
                      std::ostream &out);
 int deviceListCommand(const std::filesystem::path &dbFile, std::ostream &out);
+struct RunOptions {
+  std::string device;
+  std::string program; // text form, one statement per line
+  std::filesystem::path pluginFile;
+  bool raw = false; // also print the envelopes' bytes
+};
+int runCommand(const std::filesystem::path &dbFile, const RunOptions &options, std::ostream &out);
+
 int pingCommand(const std::filesystem::path &dbFile, const std::string &deviceName,
                 const std::filesystem::path &pluginFile, std::ostream &out);
 

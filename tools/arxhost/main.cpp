@@ -6,7 +6,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 int main(int argc, char **argv) {
   CLI::App app{"arxhost: host configuration database and test host for the MX4110_4120 "
@@ -40,6 +42,22 @@ int main(int argc, char **argv) {
   ping->add_option("device", pingDevice, "device name")->required();
   ping->add_option("--plugin", pluginFile, "plug-in file")->capture_default_str();
 
+  arxhost::RunOptions run;
+  run.pluginFile = pluginFile;
+  std::vector<std::string> statements;
+  std::string programFile;
+  auto *runCommand = app.add_subcommand(
+      "run", "execute a program of method invocations on a device through the plug-in");
+  runCommand->add_option("device", run.device, "device name")->required();
+  auto *statementsOption = runCommand->add_option(
+      "statements", statements,
+      "statements, one per argument: HANDLE METHOD [ARGUMENT], e.g. '0x100 ARX_read_name'");
+  runCommand->add_option("--file", programFile, "a file holding the program, one statement a line")
+      ->check(CLI::ExistingFile)
+      ->excludes(statementsOption);
+  runCommand->add_flag("--raw", run.raw, "also print the request and answer envelope bytes");
+  runCommand->add_option("--plugin", run.pluginFile, "plug-in file")->capture_default_str();
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (app.got_subcommand("init"))
@@ -48,6 +66,17 @@ int main(int argc, char **argv) {
       return arxhost::deviceAddCommand(dbFile, newDevice, std::cout);
     if (list->parsed())
       return arxhost::deviceListCommand(dbFile, std::cout);
+    if (runCommand->parsed()) {
+      if (!programFile.empty()) {
+        std::ifstream in(programFile);
+        run.program.assign(std::istreambuf_iterator<char>(in), {});
+      }
+      for (const std::string &statement : statements)
+        run.program += statement + "\n";
+      if (run.program.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw arxhost::ToolError("no program: give statements or --file FILE");
+      return arxhost::runCommand(dbFile, run, std::cout);
+    }
     if (ping->parsed())
       return arxhost::pingCommand(dbFile, pingDevice, pluginFile, std::cout);
   } catch (const std::exception &e) {

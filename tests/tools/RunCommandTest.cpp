@@ -1,0 +1,49 @@
+// arxhost run as a new user meets it. A program of its own: the plug-in
+// keeps its device and directory tables for the life of the process, so
+// the devices of the other tool tests' databases must not be seen here.
+#include "ToolFixture.h"
+
+#include <sstream>
+
+namespace arxhost {
+namespace {
+
+using RunCommandTest = ToolFixture;
+
+// run on the shipped sample tree, as the README shows it, and the three
+// mistakes a new user makes first.
+TEST_F(RunCommandTest, RunsAProgramOnTheSampleTreeAndExplainsFailures) {
+  std::ostringstream out;
+  initCommand(db, out);
+  NewDevice meter;
+  meter.name = "meter1";
+  meter.treeFile = "mx4110_sample_tree.xml";
+  deviceAddCommand(db, meter, out);
+  RunOptions run{"meter1", "0x100 ARX_read_name\n0x110 Register_read_value\n0x999 1\n",
+                 ARXMOD_PLUGIN_PATH, false};
+
+  std::ostringstream missingTree;
+  EXPECT_EQ(runCommand(db, run, missingTree), 1);
+  EXPECT_NE(missingTree.str().find("mx4110_sample_tree.xml' does not exist"), std::string::npos)
+      << missingTree.str();
+
+  std::filesystem::copy_file(ARXMOD_SAMPLE_TREE, dir / "translators" / meter.treeFile);
+  std::ostringstream answer;
+  EXPECT_EQ(runCommand(db, run, answer), 0) << answer.str();
+  EXPECT_NE(answer.str().find("0x100 ARX_read_name\n    -> Power Meter\n"
+                              "0x110 Register_read_value\n    -> 230.4\n"
+                              "0x999 ARX_read_class\n    -> exception 9: Invalid object 999\n"
+                              "answer: reply status 0"),
+            std::string::npos)
+      << answer.str();
+
+  run.program = "0x100 no_such_method";
+  EXPECT_EQ(errorOf([&] { runCommand(db, run, out); }).substr(0, 66),
+            "the program does not parse (Invalid method.): 0x100 no_such_method");
+  run.device = "meter2";
+  EXPECT_EQ(errorOf([&] { runCommand(db, run, out); }),
+            db.string() + ": no device named 'meter2' in table Device (see 'arxhost device list')");
+}
+
+} // namespace
+} // namespace arxhost
