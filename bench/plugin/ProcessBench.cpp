@@ -7,7 +7,7 @@
 #include "host/HostSchema.h"
 #include "messages/ENVLMessage.h"
 #include "messages/SimpleMessages.h"
-#include "translator/ChannelTranslator.h"
+#include "translator/TreeOnlyTranslator.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -47,7 +47,7 @@ std::vector<uint8_t> channelRequest() {
 void BM_ProcessChannelMessage(benchmark::State &state) {
   setenv("ARXMOD_HOST_DB", makeDatabase().c_str(), 1);
   arxmod::ConfigDatabase::instance().reset();
-  arxmod::installDeviceTranslatorMaker(&XLARX::makeChannelTranslator);
+  arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
   const auto request = channelRequest();
   std::vector<uint8_t> answer(4096);
   for (auto _ : state) {

@@ -1,0 +1,148 @@
+// Cost of a Process call carrying a 100-statement program of tree reads
+// (names, labels, classes and stored values on the sample tree), and of its
+// three parts: decoding the program, executing the statements, encoding
+// the results.
+#include "frame/DL_Info.h"
+#include "frame/EngineSelection.h"
+#include "frame/ProcessCall.h"
+#include "host/ConfigDatabase.h"
+#include "host/HostSchema.h"
+#include "messages/ENVLMessage.h"
+#include "messages/PIC_MessageIncluded.h"
+#include "translator/TreeOnlyTranslator.h"
+#include "types/PICCodec.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <filesystem>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr uint16_t kDevice = 9;
+
+// A host database whose device 9 has the sample tree, cached by a first call.
+void prepareHost() {
+  static const bool prepared = [] {
+    const auto dir = std::filesystem::temp_directory_path() / "arxmod-translator-bench";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "translators" / "override");
+    std::filesystem::copy_file(ARXMOD_SAMPLE_TREE, dir / "translators" / "sample.xml");
+    const auto file = dir / "host.db";
+    arxmod::createHostDatabase(file);
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    const std::string sql =
+        "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
+        "INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL);"
+        "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(9,'meter',1,'sample.xml');"
+        "INSERT INTO HostSetting VALUES('TranslatorDirectory','" +
+        (dir / "translators").string() + "/'),('TranslatorOverrideDirectory','" +
+        (dir / "translators" / "override").string() + "');";
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    setenv("ARXMOD_HOST_DB", file.c_str(), 1);
+    arxmod::ConfigDatabase::instance().reset();
+    arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
+    return true;
+  }();
+  benchmark::DoNotOptimize(prepared);
+}
+
+// Classes, names, labels and stored values of five objects, 25 rounds.
+std::vector<uint8_t> programBytes() {
+  arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
+  auto *program = blob.make<arxmod::Program>();
+  const uint32_t handles[] = {0x100, 0x110, 0x111, 0x101, 0x102};
+  const uint32_t methods[] = {1, 2, 3, 21};
+  for (int round = 0; round < 5; ++round)
+    for (const uint32_t handle : handles)
+      for (const uint32_t method : methods)
+        program->addStatement(handle, method);
+  std::vector<uint8_t> bytes(4096);
+  bytes.resize(arxmod::encodePIC(*program, bytes));
+  return bytes;
+}
+
+std::vector<uint8_t> requestPacket() {
+  auto message = std::make_unique<arxmod::PIC_Message>();
+  message->impl().setActions(arxmod::PIC_MessageImpl::kRequest | arxmod::PIC_MessageImpl::kExecute);
+  message->impl().setProgram(programBytes());
+  auto envelope = arxmod::makeRef<arxmod::ENVLMessage>();
+  envelope->header().setFlags(0x01);
+  envelope->setNodeMessage(std::make_unique<arxmod::PIC_MessageIncluded>(std::move(message)));
+  arxmod::DL_Info packet;
+  packet.translatorId = 1;
+  packet.deviceId = kDevice;
+  packet.data = envelope->encode();
+  return packet.toBytes();
+}
+
+void BM_ProcessTreeProgram(benchmark::State &state) {
+  prepareHost();
+  const auto request = requestPacket();
+  std::vector<uint8_t> answer(65536);
+  for (auto _ : state) {
+    int32_t length = static_cast<int32_t>(answer.size());
+    if (!arxmod::processCall(1, request.data(), static_cast<int32_t>(request.size()), answer.data(),
+                             &length, nullptr))
+      state.SkipWithError("Process failed");
+    benchmark::DoNotOptimize(length);
+  }
+}
+BENCHMARK(BM_ProcessTreeProgram);
+
+void BM_DecodeTreeProgram(benchmark::State &state) {
+  const auto bytes = programBytes();
+  for (auto _ : state) {
+    arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
+    benchmark::DoNotOptimize(arxmod::decodeProgram(bytes, blob));
+  }
+}
+BENCHMARK(BM_DecodeTreeProgram);
+
+// The statements of a decoded program, invoked and (with `encode`) encoded.
+void runStatements(benchmark::State &state, bool encode) {
+  prepareHost();
+  const auto bytes = programBytes();
+  XLARX::TreeOnlyTranslator translator(kDevice);
+  for (auto _ : state) {
+    state.PauseTiming();
+    arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
+    const arxmod::Program *program = arxmod::decodeProgram(bytes, blob);
+    std::vector<arxmod::PICType *> results;
+    if (encode)
+      for (const arxmod::PICType *item : program->items()) {
+        const auto &statement = static_cast<const arxmod::Statement &>(*item);
+        results.push_back(translator.invokeCapturing(statement.handle(),
+                                                     statement.invocation()->method(),
+                                                     statement.invocation()->argument()));
+      }
+    state.ResumeTiming();
+    if (encode) {
+      arxmod::ResultArea area;
+      for (const arxmod::PICType *result : results)
+        area.append(*result);
+      benchmark::DoNotOptimize(area.size());
+    } else {
+      for (const arxmod::PICType *item : program->items()) {
+        const auto &statement = static_cast<const arxmod::Statement &>(*item);
+        benchmark::DoNotOptimize(translator.invokeCapturing(statement.handle(),
+                                                            statement.invocation()->method(),
+                                                            statement.invocation()->argument()));
+      }
+    }
+  }
+}
+
+void BM_ExecuteTreeProgram(benchmark::State &state) {
+  runStatements(state, false);
+}
+BENCHMARK(BM_ExecuteTreeProgram);
+
+void BM_EncodeTreeResults(benchmark::State &state) {
+  runStatements(state, true);
+}
+BENCHMARK(BM_EncodeTreeResults);
+
+} // namespace
