@@ -24,18 +24,21 @@ std::optional<uint32_t> inputTypeNumber(std::string_view name) {
   return std::nullopt;
 }
 
+const std::optional<std::string> ARXObj::kNoText;
+const std::optional<SecurityLevels> ARXObj::kNoSecurityLevels;
+const std::optional<std::vector<std::string>> ARXObj::kNoTextList;
+
 ARXObj::ARXObj(uint32_t handle, uint32_t classNumber, uint32_t parent, std::string name)
-    : handle_(handle), classNumber_(classNumber), parent_(parent), name_(std::move(name)) {}
+    : name_(std::move(name)), handle_(handle), classNumber_(classNumber), parent_(parent) {}
 
 ARXObj::ARXObj(const ARXObj &other)
-    : handle_(other.handle_), classNumber_(other.classNumber_), parent_(other.parent_),
-      name_(other.name_), label_(other.label_), securityLevels_(other.securityLevels_),
-      comment_(other.comment_), descriptors_(other.descriptors_) {}
+    : name_(other.name_), rare_(other.rare_ ? std::make_unique<Rare>(*other.rare_) : nullptr),
+      handle_(other.handle_), classNumber_(other.classNumber_), parent_(other.parent_) {}
 
 void ARXObj::setLabel(std::optional<std::string> label) {
   if (label && *label == name_)
     label.reset();
-  label_ = std::move(label);
+  setRare(&Rare::label, std::move(label));
 }
 
 std::unique_ptr<ARXObj> ARXObj::clone() const {

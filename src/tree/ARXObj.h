@@ -76,17 +76,23 @@ public:
   void setName(std::string name) { name_ = std::move(name); }
   // Absent when no label was set or the label equals the name: the label
   // rule keeps only labels that differ from names, so set the name first.
-  const std::optional<std::string> &label() const { return label_; }
+  const std::optional<std::string> &label() const { return rare_ ? rare_->label : kNoText; }
   void setLabel(std::optional<std::string> label);
-  const std::optional<SecurityLevels> &securityLevels() const { return securityLevels_; }
-  void setSecurityLevels(std::optional<SecurityLevels> levels) {
-    securityLevels_ = std::move(levels);
+  const std::optional<SecurityLevels> &securityLevels() const {
+    return rare_ ? rare_->securityLevels : kNoSecurityLevels;
   }
-  const std::optional<std::string> &comment() const { return comment_; }
-  void setComment(std::optional<std::string> comment) { comment_ = std::move(comment); }
-  const std::optional<std::vector<std::string>> &descriptors() const { return descriptors_; }
+  void setSecurityLevels(std::optional<SecurityLevels> levels) {
+    setRare(&Rare::securityLevels, std::move(levels));
+  }
+  const std::optional<std::string> &comment() const { return rare_ ? rare_->comment : kNoText; }
+  void setComment(std::optional<std::string> comment) {
+    setRare(&Rare::comment, std::move(comment));
+  }
+  const std::optional<std::vector<std::string>> &descriptors() const {
+    return rare_ ? rare_->descriptors : kNoTextList;
+  }
   void setDescriptors(std::optional<std::vector<std::string>> list) {
-    descriptors_ = std::move(list);
+    setRare(&Rare::descriptors, std::move(list));
   }
 
   ObjList *owner() const { return owner_; }
@@ -101,21 +107,44 @@ public:
   void writeElement(pugi::xml_node parent, HandleSet &written) const;
 
 protected:
+  // Attributes that most objects of a tree do not have, kept apart so that
+  // an object without any of them carries a null pointer instead of their
+  // empty forms (a tree holds tens of thousands of objects).
+  struct Rare {
+    std::optional<std::string> label;
+    std::optional<SecurityLevels> securityLevels;
+    std::optional<std::string> comment;
+    std::optional<std::vector<std::string>> descriptors;
+    std::optional<std::string> structuredValue; // registers only
+  };
+  static const std::optional<std::string> kNoText;
+  static const std::optional<SecurityLevels> kNoSecurityLevels;
+  static const std::optional<std::vector<std::string>> kNoTextList;
+
   ARXObj(const ARXObj &other);
+
+  const Rare *rare() const { return rare_.get(); }
+  // Stores a rare attribute; an absent value does not allocate the part.
+  template <typename T> void setRare(std::optional<T> Rare::*member, std::optional<T> value) {
+    if (!value && !rare_)
+      return;
+    if (!rare_)
+      rare_ = std::make_unique<Rare>();
+    (*rare_).*member = std::move(value);
+  }
 
   virtual void writeTextContent(std::ostream &out, int indent, HandleSet &written) const;
   virtual void writeElementContent(pugi::xml_node element, HandleSet &written) const;
 
 private:
+  // Ordered so that the handles fill the end of the object, where a derived
+  // class's first number can share their last eight bytes.
+  std::string name_;
+  std::unique_ptr<Rare> rare_; // null: none of the rare attributes
+  ObjList *owner_ = nullptr;   // not owned; never copied
   uint32_t handle_ = 0;
   uint32_t classNumber_ = 0;
   uint32_t parent_ = 0; // a module's manager, a register's module
-  std::string name_;
-  std::optional<std::string> label_;
-  std::optional<SecurityLevels> securityLevels_;
-  std::optional<std::string> comment_;
-  std::optional<std::vector<std::string>> descriptors_;
-  ObjList *owner_ = nullptr; // not owned; never copied
 };
 
 class ModuleObj : public ARXObj {

@@ -34,8 +34,12 @@ public:
   const std::optional<std::string> &valueText() const { return valueText_; }
   void setValueText(std::optional<std::string> text) { valueText_ = std::move(text); }
   // The text between the braces of a structured value block, verbatim.
-  const std::optional<std::string> &structuredValue() const { return structuredValue_; }
-  void setStructuredValue(std::optional<std::string> block) { structuredValue_ = std::move(block); }
+  const std::optional<std::string> &structuredValue() const {
+    return rare() ? rare()->structuredValue : kNoText;
+  }
+  void setStructuredValue(std::optional<std::string> block) {
+    setRare(&Rare::structuredValue, std::move(block));
+  }
 
   // The value parsed from the value text into `blob`; without value text an
   // ExceptionType with code 5 and no text. Raises BlobCannotBeNull for a
@@ -53,7 +57,6 @@ protected:
 private:
   uint32_t time_ = 0; // 0: none
   std::optional<std::string> valueText_;
-  std::optional<std::string> structuredValue_;
 };
 
 class CalendarObj : public RegisterObj {

@@ -127,23 +127,23 @@ void ARXObj::writeTextContent(std::ostream &out, int indent, HandleSet &) const 
   statement(out, indent, "classid") << classNameOrNumber(classNumber_) << '\n';
   statement(out, indent, "parent") << handleText(parent_) << '\n';
   statement(out, indent, "name") << counted(name_) << '\n';
-  writeCounted(out, indent, "label", label_);
-  if (securityLevels_) {
+  writeCounted(out, indent, "label", label());
+  if (securityLevels()) {
     openList(out, indent, "securitylevels");
-    for (const auto &[method, level] : *securityLevels_) {
+    for (const auto &[method, level] : *securityLevels()) {
       auto name = methodName(method);
       line(out, indent + 1) << (name ? std::string(*name) : std::to_string(method)) << ' ' << level
                             << '\n';
     }
     closeList(out, indent);
   }
-  if (descriptors_) {
+  if (descriptors()) {
     statement(out, indent, "descriptors") << '{';
-    for (const auto &descriptor : *descriptors_)
+    for (const auto &descriptor : *descriptors())
       out << ' ' << quotedText(descriptor);
     out << " }\n";
   }
-  writeCounted(out, indent, "comment", comment_);
+  writeCounted(out, indent, "comment", comment());
 }
 
 void ModuleObj::writeTextContent(std::ostream &out, int indent, HandleSet &written) const {
@@ -196,8 +196,8 @@ void ManagerObj::writeTextContent(std::ostream &out, int indent, HandleSet &writ
 void RegisterObj::writeTextContent(std::ostream &out, int indent, HandleSet &written) const {
   ARXObj::writeTextContent(out, indent, written);
   if (!isProtected()) {
-    if (structuredValue_)
-      statement(out, indent, "value") << "{" << *structuredValue_ << "}\n";
+    if (structuredValue())
+      statement(out, indent, "value") << "{" << *structuredValue() << "}\n";
     else
       writeLines(out, indent, "value", valueText_);
   }

@@ -6,7 +6,10 @@
 // each child element sets a presence bit, which catches an element given
 // twice and one that the object's kind does not have. The walk over the
 // document is iterative, so a deeply nested hostile document cannot exhaust
-// the stack.
+// the stack. Each element's attributes are visited once and collected by
+// field before the object is built: every call into pugixml goes through
+// the shared library, and on a large tree those calls cost more than the
+// parse itself.
 #include "tree/XmlTree.h"
 
 #include "base/KSXmsg.h"
@@ -16,6 +19,8 @@
 #include "tree/TreeFormat.h"
 #include "types/MethodTable.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -24,6 +29,7 @@ namespace arxmod {
 namespace {
 
 enum class Field {
+  Kind,
   Handle,
   ClassId,
   Parent,
@@ -37,6 +43,8 @@ enum class Field {
   Capacity,
   Element // a child element with a presence bit
 };
+// Fields given as attributes, Kind to Capacity.
+constexpr size_t kAttributeFields = static_cast<size_t>(Field::Element);
 
 struct FieldEntry {
   Field field;
@@ -44,6 +52,7 @@ struct FieldEntry {
 };
 
 constexpr std::pair<std::string_view, FieldEntry> kFields[] = {
+    {"t:SA", {Field::Kind, ElementBit::Comment}},
     {"t:H", {Field::Handle, ElementBit::Comment}},
     {"t:CI", {Field::ClassId, ElementBit::Comment}},
     {"t:P", {Field::Parent, ElementBit::Comment}},
@@ -136,6 +145,33 @@ std::optional<uint32_t> classNumber(const char *text) {
   return std::nullopt;
 }
 
+// Class look-ups for one read. The objects of a tree share a handful of
+// classes, so the last few names are remembered and most look-ups are one
+// string comparison instead of a hash of the name.
+class ClassNumbers {
+public:
+  std::optional<uint32_t> operator()(const char *text) {
+    for (size_t i = 0; i < filled_; ++i)
+      if (entries_[i].name == text)
+        return entries_[i].number;
+    const std::optional<uint32_t> number = classNumber(text);
+    entries_[next_] = {text, number};
+    next_ = (next_ + 1) % kEntries;
+    filled_ = std::max(filled_, next_ == 0 ? kEntries : next_);
+    return number;
+  }
+
+private:
+  static constexpr size_t kEntries = 4;
+  struct Entry {
+    std::string name;
+    std::optional<uint32_t> number;
+  };
+  std::array<Entry, kEntries> entries_;
+  size_t next_ = 0;
+  size_t filled_ = 0;
+};
+
 bool named(pugi::xml_node node, std::string_view name) {
   const char *actual = node.name();
   for (char c : name)
@@ -180,60 +216,58 @@ BoolTexts boolTexts(pugi::xml_node node) {
   return texts;
 }
 
+// The attribute texts of one t:ARX element by field, gathered in a single
+// pass over its attributes. A field given twice takes its last text, as if
+// each were applied in turn, except the kind, which is the first t:SA.
+struct AttributeTexts {
+  const char *texts[kAttributeFields] = {};
+
+  explicit AttributeTexts(pugi::xml_node element) {
+    for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+      const FieldEntry *entry = findField(attribute.name());
+      if (!entry || entry->field == Field::Element)
+        continue;
+      const char *&slot = texts[static_cast<size_t>(entry->field)];
+      if (entry->field != Field::Kind || !slot)
+        slot = attribute.value();
+    }
+  }
+  const char *operator[](Field field) const { return texts[static_cast<size_t>(field)]; }
+};
+
 class ObjectBuilder {
 public:
-  ObjectBuilder(ObjKind kind) : kind_(kind), object_(makeObj(kind)) {}
+  ObjectBuilder(ObjKind kind, ClassNumbers &classes)
+      : kind_(kind), object_(makeObj(kind)), classes_(classes) {}
 
-  void attribute(pugi::xml_attribute attribute) {
-    const FieldEntry *entry = findField(attribute.name());
-    if (!entry)
+  void attributes(const AttributeTexts &texts) {
+    auto apply = [&](Field field, auto &&set) {
+      if (const char *text = texts[field])
+        set(text);
+    };
+    ARXObj &object = *object_;
+    apply(Field::Handle, [&](const char *text) { object.setHandle(number(text)); });
+    apply(Field::ClassId,
+          [&](const char *text) { object.setClassNumber(classes_(text).value_or(0)); });
+    apply(Field::Parent, [&](const char *text) { object.setParent(number(text)); });
+    apply(Field::Name, [&](const char *text) { object.setName(text); });
+    apply(Field::Label, [&](const char *text) { label_ = text; });
+    if (!isModuleKind(kind_))
       return;
-    const char *text = attribute.value();
-    auto *module = isModuleKind(kind_) ? static_cast<ModuleObj *>(object_.get()) : nullptr;
-    auto *manager = kind_ == ObjKind::Manager ? static_cast<ManagerObj *>(object_.get()) : nullptr;
-    switch (entry->field) {
-    case Field::Handle:
-      object_->setHandle(number(text));
-      break;
-    case Field::ClassId:
-      object_->setClassNumber(classNumber(text).value_or(0));
-      break;
-    case Field::Parent:
-      object_->setParent(number(text));
-      break;
-    case Field::Name:
-      object_->setName(text);
-      break;
-    case Field::Label:
-      label_ = text;
-      break;
-    case Field::SetupCounter:
-      if (module)
-        module->setSetupCounter(number(text));
-      break;
-    case Field::State:
-      if (module)
-        module->setState(number(text));
-      break;
-    case Field::ManagedClass:
-      if (manager)
-        manager->setManagedClass(classNumber(text).value_or(0));
-      break;
-    case Field::AggregateSetupCounter:
-      if (manager)
-        manager->setAggregateSetupCounter(number(text));
-      break;
-    case Field::CollectiveState:
-      if (manager)
-        manager->setCollectiveState(number(text));
-      break;
-    case Field::Capacity:
-      if (manager)
-        manager->setCapacity(number(text));
-      break;
-    case Field::Element:
-      break;
-    }
+    auto &module = static_cast<ModuleObj &>(object);
+    apply(Field::SetupCounter, [&](const char *text) { module.setSetupCounter(number(text)); });
+    apply(Field::State, [&](const char *text) { module.setState(number(text)); });
+    if (kind_ != ObjKind::Manager)
+      return;
+    auto &manager = static_cast<ManagerObj &>(object);
+    apply(Field::ManagedClass,
+          [&](const char *text) { manager.setManagedClass(classes_(text).value_or(0)); });
+    apply(Field::AggregateSetupCounter,
+          [&](const char *text) { manager.setAggregateSetupCounter(number(text)); });
+    apply(Field::CollectiveState,
+          [&](const char *text) { manager.setCollectiveState(number(text)); });
+    apply(Field::Capacity, [&](const char *text) { manager.setCapacity(number(text)); });
   }
 
   void element(pugi::xml_node node) {
@@ -256,7 +290,8 @@ public:
       if (invalid & (uint32_t{1} << bit))
         throw KSXmsg(std::string(elementMessageName(static_cast<ElementBit>(bit))) +
                      " is invalid element of " + std::string(objKindInfo(kind_).messageName) + ".");
-    object_->setLabel(std::move(label_));
+    if (label_)
+      object_->setLabel(label_);
     return std::move(object_);
   }
 
@@ -424,21 +459,22 @@ private:
 
   ObjKind kind_;
   std::unique_ptr<ARXObj> object_;
-  std::optional<std::string> label_;
+  ClassNumbers &classes_;
+  const char *label_ = nullptr;
   uint32_t present_ = 0; // ElementBit mask
 };
 
-void readObjectElement(pugi::xml_node element, ObjList &objects) {
-  const char *kindName = element.attribute("t:SA").value();
-  if (!*kindName)
+void readObjectElement(pugi::xml_node element, ObjList &objects, ClassNumbers &classes) {
+  const AttributeTexts texts(element);
+  const char *kindName = texts[Field::Kind];
+  if (!kindName || !*kindName)
     throw KSXmsg("Found a node that is not recognized as an ARX definition.");
   auto kind = objKindByName(kindName);
   if (!kind)
     return;
-  ObjectBuilder builder(*kind);
-  for (pugi::xml_attribute attribute : element.attributes())
-    builder.attribute(attribute);
-  for (pugi::xml_node child : element.children())
+  ObjectBuilder builder(*kind, classes);
+  builder.attributes(texts);
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
     if (child.type() == pugi::node_element)
       builder.element(child);
   std::unique_ptr<ARXObj> object = builder.finish();
@@ -458,6 +494,22 @@ pugi::xml_node nextInDocument(pugi::xml_node node, pugi::xml_node root) {
   }
   return {};
 }
+
+// Collects the t:ARX elements of a document in document order. pugixml's
+// own traversal steps from node to node inside the library, which costs a
+// fraction of doing the same through the node interface; knowing the count
+// before the first object is read lets the dictionary be sized once instead
+// of growing through a series of rehashes.
+class ObjectElements : public pugi::xml_tree_walker {
+public:
+  std::vector<pugi::xml_node> elements;
+
+  bool for_each(pugi::xml_node &node) override {
+    if (named(node, "t:ARX") && node.type() == pugi::node_element)
+      elements.push_back(node);
+    return true;
+  }
+};
 
 std::string_view defaultNamespace(pugi::xml_node element) {
   for (pugi::xml_node node = element; node; node = node.parent())
@@ -481,15 +533,13 @@ IRefPtr<ObjList> readXmlTree(pugi::xml_node treeElement) {
     return parseTextTree(treeElement.child_value());
   if (uri != kElementFormNamespace)
     return nullptr;
-  std::vector<pugi::xml_node> elements;
-  const pugi::xml_node root = treeElement.root();
-  for (pugi::xml_node node = root.first_child(); node; node = nextInDocument(node, root))
-    if (node.type() == pugi::node_element && named(node, "t:ARX"))
-      elements.push_back(node);
+  ObjectElements walker;
+  treeElement.root().traverse(walker);
   auto objects = makeRef<ObjList>();
-  objects->reserve(elements.size());
-  for (pugi::xml_node element : elements)
-    readObjectElement(element, *objects);
+  objects->reserve(walker.elements.size());
+  ClassNumbers classes;
+  for (pugi::xml_node element : walker.elements)
+    readObjectElement(element, *objects, classes);
   return objects;
 }
 

@@ -107,11 +107,11 @@ void ARXObj::writeElement(pugi::xml_node parent, HandleSet &written) const {
   setAttribute(element, "t:P", parent_);
   setAttribute(element, "t:N", name_);
   setAttribute(element, "t:CI", classNameOrNumber(classNumber_));
-  if (label_)
-    setAttribute(element, "t:L", *label_);
-  if (securityLevels_) {
+  if (label())
+    setAttribute(element, "t:L", *label());
+  if (securityLevels()) {
     pugi::xml_node levels = element.append_child("t:SL");
-    for (const auto &[method, level] : *securityLevels_) {
+    for (const auto &[method, level] : *securityLevels()) {
       pugi::xml_node entry = levels.append_child("t:Se");
       auto name = methodName(method);
       setAttribute(entry, "t:M", name ? std::string(*name) : std::to_string(method));
@@ -119,8 +119,8 @@ void ARXObj::writeElement(pugi::xml_node parent, HandleSet &written) const {
     }
   }
   writeElementContent(element, written);
-  addTextList(element, "t:Ds", "t:D", descriptors_);
-  addText(element, "t:Cm", comment_);
+  addTextList(element, "t:Ds", "t:D", descriptors());
+  addText(element, "t:Cm", comment());
 }
 
 void ARXObj::writeElementContent(pugi::xml_node, HandleSet &) const {}

@@ -173,6 +173,34 @@ TEST(ObjectModelTest, CloneOwnsItsListsAndDropsTheOwner) {
   EXPECT_EQ(original->inputClasses()->size(), 1u);
 }
 
+TEST(ObjectModelTest, CloneOwnsTheRarelySetAttributes) {
+  RegisterObj original(0x101, 47, 0x100, "Name");
+  EXPECT_FALSE(original.label() || original.comment() || original.descriptors() ||
+               original.securityLevels() || original.structuredValue());
+  original.setLabel("Label");
+  original.setComment("comment");
+  original.setDescriptors(std::vector<std::string>{"d"});
+  original.setSecurityLevels(SecurityLevels{{1, 2}});
+  original.setStructuredValue("1, 2");
+
+  auto copy = original.clone();
+  auto &clone = static_cast<RegisterObj &>(*copy);
+  EXPECT_EQ(clone.label(), "Label");
+  EXPECT_EQ(clone.structuredValue(), "1, 2");
+  clone.setLabel(std::nullopt);
+  clone.setComment("other");
+  clone.setDescriptors(std::nullopt);
+  clone.setSecurityLevels(std::nullopt);
+  clone.setStructuredValue(std::nullopt);
+  EXPECT_FALSE(clone.label() || clone.descriptors() || clone.securityLevels() ||
+               clone.structuredValue());
+  EXPECT_EQ(original.label(), "Label");
+  EXPECT_EQ(original.comment(), "comment");
+  EXPECT_EQ(original.descriptors()->front(), "d");
+  EXPECT_EQ(original.securityLevels()->at(1), 2u);
+  EXPECT_EQ(original.structuredValue(), "1, 2");
+}
+
 TEST(ObjectModelTest, KindNamesFollowTheClass) {
   for (const auto &info : objKinds()) {
     SCOPED_TRACE(info.kindName);
