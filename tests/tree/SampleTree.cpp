@@ -1,40 +1,30 @@
 // SampleTree: the fixture tree and a form-independent description.
 #include "SampleTree.h"
 
+#include "TreeBuilder.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 
 #include <sstream>
 
 namespace arxmod::test {
-namespace {
-
-template <typename T>
-T &add(ObjList &list, uint32_t handle, uint32_t cls, uint32_t parent, const std::string &name) {
-  auto object = std::make_unique<T>(handle, cls, parent, name);
-  T &ref = *object;
-  list.insert(std::move(object));
-  return ref;
-}
-
-} // namespace
 
 IRefPtr<ObjList> makeSampleTree() {
   auto list = makeRef<ObjList>();
   list->setRevision("rev \"7\"");
 
-  auto &root = add<ModuleObj>(*list, 2, 527, 0, "Factory");
+  auto &root = addObject<ModuleObj>(*list, 2, 527, 0, "Factory");
   root.setSecurityLevels(SecurityLevels{{21, 1}, {22, 3}});
   root.setDescriptors(std::vector<std::string>{"first", "with \"quote\" and \\ slash"});
 
-  auto &manager = add<ManagerObj>(*list, 3, 2000, 2, "Minimum Modules");
+  auto &manager = addObject<ManagerObj>(*list, 3, 2000, 2, "Minimum Modules");
   manager.setManagedClass(511);
   manager.setAggregateSetupCounter(4);
   manager.setCapacity(16);
   manager.setCollectiveState(1);
   manager.setSetups(std::vector<uint32_t>{0x100, 0x200});
 
-  auto &module = add<ModuleObj>(*list, 0x100, 511, 3, "Minimum 1");
+  auto &module = addObject<ModuleObj>(*list, 0x100, 511, 3, "Minimum 1");
   module.setLabel("Min <1> {x}");
   module.setComment("a comment\nover two lines");
   module.setState(2);
@@ -47,40 +37,41 @@ IRefPtr<ObjList> makeSampleTree() {
   module.setInputNames(std::vector<std::string>{"Source", "Enable"});
   module.setInputClasses(InputClassesList{{0, 0, 1, 23, 24, 25}, {1, 1, 3, 21}, {12345, 2, 2, 99}});
 
-  auto &numeric = add<RegisterObj>(*list, 0x101, 25, 0x100, "Minimum 1 Minimum 1");
+  auto &numeric = addObject<RegisterObj>(*list, 0x101, 25, 0x100, "Minimum 1 Minimum 1");
   numeric.setValueText("7.5");
   numeric.setTime(1700000000);
-  add<RegisterObj>(*list, 0x102, 47, 0x100, "Text").setValueText("\"line one\"\n\"line two\"");
-  auto &calendar = add<CalendarObj>(*list, 0x103, 46, 0x100, "Calendar");
+  addObject<RegisterObj>(*list, 0x102, 47, 0x100, "Text")
+      .setValueText("\"line one\"\n\"line two\"");
+  auto &calendar = addObject<CalendarObj>(*list, 0x103, 46, 0x100, "Calendar");
   calendar.setActivityDepth(3);
   calendar.setCalendarValue("1u");
   calendar.setProfileValue("2u");
   calendar.setProfileNames("\"a\"");
   calendar.setProfileLabels("\"b\"");
-  auto &array = add<ArrayRegisterObj>(*list, 0x104, 29, 0x100, "Array");
+  auto &array = addObject<ArrayRegisterObj>(*list, 0x104, 29, 0x100, "Array");
   array.setDepth(10);
   array.setRollover(2);
-  auto &log = add<LogRegisterObj>(*list, 0x105, 30, 0x100, "Log");
+  auto &log = addObject<LogRegisterObj>(*list, 0x105, 30, 0x100, "Log");
   log.setDepth(100);
   log.setRollover(1);
   log.setPosition(42);
-  auto &events = add<EventLogRegisterObj>(*list, 0x106, 31, 0x100, "Events");
+  auto &events = addObject<EventLogRegisterObj>(*list, 0x106, 31, 0x100, "Events");
   events.setDepth(50);
   events.setPosition(7);
   events.setAlarmRollover(3);
-  add<BoundedObj>(*list, 0x107, 24, 0x100, "Bounded").setBounds(Bounds{-1.5, 1e300});
-  auto &en = add<EnumObj>(*list, 0x108, 22, 0x100, "Mode");
+  addObject<BoundedObj>(*list, 0x107, 24, 0x100, "Bounded").setBounds(Bounds{-1.5, 1e300});
+  auto &en = addObject<EnumObj>(*list, 0x108, 22, 0x100, "Mode");
   en.setOptions(Enumerations{"Average Mode", "RMS \"Mode\""});
   en.setValueText("\"RMS Mode\"");
-  auto &flag = add<BoolObj>(*list, 0x109, 21, 0x100, "Enable");
+  auto &flag = addObject<BoolObj>(*list, 0x109, 21, 0x100, "Enable");
   flag.setNames(BoolTexts{"On", std::nullopt});
   flag.setLabels(BoolTexts{"Enabled", "Disabled"});
   flag.setValueText("true");
-  add<AddressRegisterObj>(*list, 0x10A, 49, 0x100, "Source")
+  addObject<AddressRegisterObj>(*list, 0x10A, 49, 0x100, "Source")
       .setAllowedClasses(std::vector<uint32_t>{1, 5, 2, 23, 25, 77});
-  add<RegisterObj>(*list, 0x10B, 47, 0x100, "SECPassword").setValueText("\"secret\"");
-  add<ARXObj>(*list, 0x300, 1, 2, "Plain");
-  auto &other = add<ModuleObj>(*list, 0x200, 512, 3, "Maximum 1");
+  addObject<RegisterObj>(*list, 0x10B, 47, 0x100, "SECPassword").setValueText("\"secret\"");
+  addObject<ARXObj>(*list, 0x300, 1, 2, "Plain");
+  auto &other = addObject<ModuleObj>(*list, 0x200, 512, 3, "Maximum 1");
   other.setOutputs(std::vector<uint32_t>{0x101, 0x100});
   return list;
 }
