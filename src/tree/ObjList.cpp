@@ -6,20 +6,38 @@
 namespace arxmod {
 
 ObjList::ObjList() {
-  objects_.rehash(kInitialBuckets);
+  rehash(kInitialBuckets);
 }
 
 ARXObj *ObjList::find(uint32_t handle) const {
-  auto it = objects_.find(handle);
-  return it == objects_.end() ? nullptr : it->second.get();
+  for (uint32_t at = heads_[handle % heads_.size()]; at != kNoEntry; at = entries_[at].next)
+    if (entries_[at].handle == handle)
+      return entries_[at].object.get();
+  return nullptr;
 }
 
 bool ObjList::insert(std::unique_ptr<ARXObj> object) {
   const uint32_t handle = object->handle();
-  auto [it, inserted] = objects_.try_emplace(handle, std::move(object));
-  if (inserted)
-    it->second->setOwner(this);
-  return inserted;
+  if (find(handle))
+    return false;
+  // Chains stay about one entry long: the table doubles when it holds as
+  // many entries as buckets.
+  if (entries_.size() >= heads_.size())
+    rehash(2 * heads_.size() + 1);
+  object->setOwner(this);
+  uint32_t &first = head(handle);
+  entries_.push_back({handle, first, std::move(object)});
+  first = static_cast<uint32_t>(entries_.size() - 1);
+  return true;
+}
+
+void ObjList::rehash(size_t buckets) {
+  heads_.assign(std::max<size_t>(buckets, 1), kNoEntry);
+  for (uint32_t at = 0; at < entries_.size(); ++at) {
+    uint32_t &first = head(entries_[at].handle);
+    entries_[at].next = first;
+    first = at;
+  }
 }
 
 std::vector<const ARXObj *> ObjList::writeOrder() const {
@@ -31,18 +49,14 @@ std::vector<const ARXObj *> ObjList::writeOrder() const {
     return object->kind() == ObjKind::Module ? 2 : 3;
   };
   std::vector<const ARXObj *> order;
-  order.reserve(objects_.size());
-  for (const auto &[handle, object] : objects_)
-    order.push_back(object.get());
+  order.reserve(entries_.size());
+  for (const Entry &entry : entries_)
+    order.push_back(entry.object.get());
   std::sort(order.begin(), order.end(), [&](const ARXObj *a, const ARXObj *b) {
     const int ga = group(a), gb = group(b);
     return ga != gb ? ga < gb : a->handle() < b->handle();
   });
   return order;
-}
-
-void ObjList::sizeForCount() {
-  objects_.rehash(bucketCountFor(objects_.size()));
 }
 
 size_t bucketCountFor(size_t count) {

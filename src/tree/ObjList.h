@@ -5,6 +5,11 @@
 // threads (a TranslationTree takes it for every look-up). The dictionary
 // starts small and is sized once after a load (sizeForCount), so that look-ups
 // stay close to one bucket step for trees of tens of thousands of objects.
+//
+// The dictionary is a chained hash table whose chains are indexes into one
+// array of entries, kept in insertion order: a load inserts tens of thousands
+// of objects, and a node allocated per entry (as std::unordered_map does)
+// cost more than reading the objects, as did relinking nodes on growth.
 #pragma once
 
 #include "base/RefBase.h"
@@ -13,10 +18,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace arxmod {
+
+// The bucket count a dictionary of `count` objects is given after a load:
+// 59 up to 100 objects, rising in steps to 16001 from 12001 objects on.
+size_t bucketCountFor(size_t count);
 
 class ObjList : public RefBase {
 public:
@@ -25,8 +33,8 @@ public:
   ObjList();
 
   ARXObj *find(uint32_t handle) const;
-  bool contains(uint32_t handle) const { return objects_.contains(handle); }
-  size_t count() const { return objects_.size(); }
+  bool contains(uint32_t handle) const { return find(handle) != nullptr; }
+  size_t count() const { return entries_.size(); }
 
   // Takes the object and sets its owner dictionary; false (and the object is
   // dropped) when the handle is already present.
@@ -36,27 +44,37 @@ public:
   // (the device's root module), then the managers, the modules and every
   // other object, each group by handle so that files are reproducible.
   std::vector<const ARXObj *> writeOrder() const;
-  const std::unordered_map<uint32_t, std::unique_ptr<ARXObj>> &objects() const { return objects_; }
+  // Every object, in the order inserted.
+  template <typename Visit> void forEach(Visit &&visit) const {
+    for (const Entry &entry : entries_)
+      visit(static_cast<const ARXObj &>(*entry.object));
+  }
 
   const std::string &revision() const { return revision_; }
   void setRevision(std::string revision) { revision_ = std::move(revision); }
 
-  // Room for `count` objects without rehashing while a reader inserts them.
-  void reserve(size_t count) { objects_.reserve(count); }
-  // Rebuilds the dictionary with at least bucketCountFor(count()) buckets.
-  void sizeForCount();
-  size_t bucketCount() const { return objects_.bucket_count(); }
+  // Rebuilds the dictionary with bucketCountFor(count()) buckets.
+  void sizeForCount() { rehash(bucketCountFor(count())); }
+  size_t bucketCount() const { return heads_.size(); }
 
   std::mutex &lock() const { return lock_; }
 
 private:
-  std::unordered_map<uint32_t, std::unique_ptr<ARXObj>> objects_;
+  static constexpr uint32_t kNoEntry = UINT32_MAX;
+  struct Entry {
+    uint32_t handle;
+    uint32_t next; // the next entry of the same bucket, or kNoEntry
+    std::unique_ptr<ARXObj> object;
+  };
+
+  uint32_t &head(uint32_t handle) { return heads_[handle % heads_.size()]; }
+  void rehash(size_t buckets);
+
+  std::vector<Entry> entries_;
+  std::vector<uint32_t> heads_; // per bucket, its first entry or kNoEntry
   std::string revision_;
   mutable std::mutex lock_;
 };
 
-// The bucket count a dictionary of `count` objects is given after a load:
-// 59 up to 100 objects, rising in steps to 16001 from 12001 objects on.
-size_t bucketCountFor(size_t count);
 
 } // namespace arxmod

@@ -43,7 +43,11 @@ std::unique_ptr<pugi::xml_document> writeXmlTree(const ObjList &objects);
 std::optional<std::string> plainValue(std::string_view valueText, uint32_t classNumber);
 
 // Parse options for tree documents: whitespace-only text of an element is
-// kept, so a value of blanks survives a round trip.
-inline constexpr unsigned kTreeParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
+// kept, so a value of blanks survives a round trip, and an element's text is
+// stored in the element itself instead of a child node. Tree files are mostly
+// elements holding one number or text, so that saves a node for each (the
+// reader asks for child_value(), which reads either form).
+inline constexpr unsigned kTreeParseOptions =
+    pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
 
 } // namespace arxmod

@@ -495,20 +495,22 @@ pugi::xml_node nextInDocument(pugi::xml_node node, pugi::xml_node root) {
   return {};
 }
 
-// Collects the t:ARX elements of a document in document order. pugixml's
-// own traversal steps from node to node inside the library, which costs a
-// fraction of doing the same through the node interface; knowing the count
-// before the first object is read lets the dictionary be sized once instead
-// of growing through a series of rehashes.
-class ObjectElements : public pugi::xml_tree_walker {
+// Reads every t:ARX element of a document, in document order, as pugixml's
+// own traversal reaches it. That traversal steps from node to node inside
+// the library, which costs a fraction of doing the same through the node
+// interface, and an element read as it is reached is still in the cache.
+class ObjectReader : public pugi::xml_tree_walker {
 public:
-  std::vector<pugi::xml_node> elements;
+  IRefPtr<ObjList> objects = makeRef<ObjList>();
 
   bool for_each(pugi::xml_node &node) override {
     if (named(node, "t:ARX") && node.type() == pugi::node_element)
-      elements.push_back(node);
+      readObjectElement(node, *objects, classes_);
     return true;
   }
+
+private:
+  ClassNumbers classes_;
 };
 
 std::string_view defaultNamespace(pugi::xml_node element) {
@@ -533,14 +535,9 @@ IRefPtr<ObjList> readXmlTree(pugi::xml_node treeElement) {
     return parseTextTree(treeElement.child_value());
   if (uri != kElementFormNamespace)
     return nullptr;
-  ObjectElements walker;
-  treeElement.root().traverse(walker);
-  auto objects = makeRef<ObjList>();
-  objects->reserve(walker.elements.size());
-  ClassNumbers classes;
-  for (pugi::xml_node element : walker.elements)
-    readObjectElement(element, *objects, classes);
-  return objects;
+  ObjectReader reader;
+  treeElement.root().traverse(reader);
+  return reader.objects;
 }
 
 } // namespace arxmod

@@ -54,8 +54,7 @@ void loadOne(const std::string &bytes, std::string_view name) {
     return;
   }
   ASSERT_TRUE(objects);
-  for (const auto &[handle, object] : objects->objects())
-    ASSERT_EQ(object->owner(), objects.get());
+  objects->forEach([&](const ARXObj &object) { ASSERT_EQ(object.owner(), objects.get()); });
   std::ostringstream xml;
   writeXmlTree(*objects)->save(xml);
   parseTextTree(textTreeString(*objects));
