@@ -6,10 +6,9 @@
 // each child element sets a presence bit, which catches an element given
 // twice and one that the object's kind does not have. The walk over the
 // document is iterative, so a deeply nested hostile document cannot exhaust
-// the stack. Each element's attributes are visited once and collected by
-// field before the object is built: every call into pugixml goes through
-// the shared library, and on a large tree those calls cost more than the
-// parse itself.
+// the stack. Each node and each attribute is visited once (attributes are
+// collected by field before the object is built): on a large tree the calls
+// into pugixml's node interface cost as much as the parse itself.
 #include "tree/XmlTree.h"
 
 #include "base/KSXmsg.h"
@@ -21,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -92,28 +92,34 @@ constexpr std::pair<std::string_view, FieldEntry> kFields[] = {
     {"t:BL", {Field::Element, ElementBit::BoolLabels}},
 };
 
-// Names are "t:" and one or two characters, so the two characters index a
-// table directly; this look-up runs for every attribute and child element
+// Names are "t:" and one or two ASCII characters, so those characters index
+// a table directly; this look-up runs for every attribute and child element
 // of a tree and a hash of the name costs more than the rest of the read.
-constexpr uint16_t kNoField = 0xFFFF;
-uint16_t shortNameKey(const char *name) {
-  if (name[0] != 't' || name[1] != ':' || !name[2] || (name[3] && name[4]))
+constexpr size_t kShortNameKeys = 128 * 128;
+constexpr size_t kNoField = kShortNameKeys;
+constexpr size_t shortNameKey(const char *name) {
+  const auto first = static_cast<unsigned char>(name[2]);
+  const auto second = first ? static_cast<unsigned char>(name[3]) : 0;
+  if (name[0] != 't' || name[1] != ':' || !first || first >= 128 || second >= 128 ||
+      (second && name[4]))
     return kNoField;
-  return static_cast<uint16_t>(static_cast<unsigned char>(name[2]) |
-                               static_cast<unsigned char>(name[3]) << 8);
+  return first * 128 + second;
 }
 
+constexpr uint8_t kNotAField = 0xFF;
+constexpr auto kFieldTable = [] {
+  std::array<uint8_t, kShortNameKeys> table{};
+  table.fill(kNotAField);
+  for (size_t i = 0; i < std::size(kFields); ++i)
+    table[shortNameKey(kFields[i].first.data())] = static_cast<uint8_t>(i);
+  return table;
+}();
+
 const FieldEntry *findField(const char *name) {
-  static const std::vector<uint8_t> table = [] {
-    std::vector<uint8_t> built(0x10000, 0xFF);
-    for (size_t i = 0; i < std::size(kFields); ++i)
-      built[shortNameKey(std::string(kFields[i].first).c_str())] = static_cast<uint8_t>(i);
-    return built;
-  }();
-  const uint16_t key = shortNameKey(name);
-  if (key == kNoField || table[key] == 0xFF)
+  const size_t key = shortNameKey(name);
+  if (key == kNoField || kFieldTable[key] == kNotAField)
     return nullptr;
-  return &kFields[table[key]].second;
+  return &kFields[kFieldTable[key]].second;
 }
 
 // An unsigned number with automatic base ("0x" hexadecimal, leading 0
@@ -152,7 +158,7 @@ class ClassNumbers {
 public:
   std::optional<uint32_t> operator()(const char *text) {
     for (size_t i = 0; i < filled_; ++i)
-      if (entries_[i].name == text)
+      if (std::strcmp(entries_[i].name.c_str(), text) == 0)
         return entries_[i].number;
     const std::optional<uint32_t> number = classNumber(text);
     entries_[next_] = {text, number};
@@ -285,11 +291,11 @@ public:
   }
 
   std::unique_ptr<ARXObj> finish() {
-    const uint32_t invalid = present_ & ~objKindInfo(kind_).allowedElements;
-    for (unsigned bit = 0; bit < kElementBitCount; ++bit)
-      if (invalid & (uint32_t{1} << bit))
-        throw KSXmsg(std::string(elementMessageName(static_cast<ElementBit>(bit))) +
-                     " is invalid element of " + std::string(objKindInfo(kind_).messageName) + ".");
+    // The first offending element in bit order is the one named.
+    if (const uint32_t invalid = present_ & ~objKindInfo(kind_).allowedElements)
+      throw KSXmsg(
+          std::string(elementMessageName(static_cast<ElementBit>(std::countr_zero(invalid)))) +
+          " is invalid element of " + std::string(objKindInfo(kind_).messageName) + ".");
     if (label_)
       object_->setLabel(label_);
     return std::move(object_);
@@ -464,25 +470,6 @@ private:
   uint32_t present_ = 0; // ElementBit mask
 };
 
-void readObjectElement(pugi::xml_node element, ObjList &objects, ClassNumbers &classes) {
-  const AttributeTexts texts(element);
-  const char *kindName = texts[Field::Kind];
-  if (!kindName || !*kindName)
-    throw KSXmsg("Found a node that is not recognized as an ARX definition.");
-  auto kind = objKindByName(kindName);
-  if (!kind)
-    return;
-  ObjectBuilder builder(*kind, classes);
-  builder.attributes(texts);
-  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-    if (child.type() == pugi::node_element)
-      builder.element(child);
-  std::unique_ptr<ARXObj> object = builder.finish();
-  const uint32_t handle = object->handle();
-  if (!objects.insert(std::move(object)))
-    throw KSXmsg("Duplicate definition for handle." + handleSuffix(handle));
-}
-
 // The next element after `node` in document order, staying inside `root`.
 pugi::xml_node nextInDocument(pugi::xml_node node, pugi::xml_node root) {
   if (pugi::xml_node child = node.first_child())
@@ -495,22 +482,76 @@ pugi::xml_node nextInDocument(pugi::xml_node node, pugi::xml_node root) {
   return {};
 }
 
-// Reads every t:ARX element of a document, in document order, as pugixml's
-// own traversal reaches it. That traversal steps from node to node inside
-// the library, which costs a fraction of doing the same through the node
-// interface, and an element read as it is reached is still in the cache.
-class ObjectReader : public pugi::xml_tree_walker {
+// Reads every t:ARX element of a document in document order, each object
+// inserted before those nested in it. The walk keeps its own stack, so a
+// deeply nested hostile document cannot exhaust the call stack, and visits
+// each node once: the children of an object element are looked at while the
+// object is read, and only those that are objects themselves or hold
+// further elements are walked afterwards.
+class ObjectReader {
 public:
-  IRefPtr<ObjList> objects = makeRef<ObjList>();
-
-  bool for_each(pugi::xml_node &node) override {
-    if (named(node, "t:ARX") && node.type() == pugi::node_element)
-      readObjectElement(node, *objects, classes_);
-    return true;
+  IRefPtr<ObjList> read(pugi::xml_node root) {
+    pending_.push_back({root.first_child(), true});
+    while (!pending_.empty()) {
+      Pending &top = pending_.back();
+      const pugi::xml_node node = top.node;
+      if (!node || !top.siblings)
+        pending_.pop_back();
+      else
+        top.node = node.next_sibling();
+      if (!node || node.type() != pugi::node_element)
+        continue;
+      if (named(node, "t:ARX"))
+        readObject(node);
+      else if (pugi::xml_node child = node.first_child())
+        pending_.push_back({child, true});
+    }
+    return objects_;
   }
 
 private:
+  // A node to visit, and with `siblings` every sibling that follows it.
+  struct Pending {
+    pugi::xml_node node;
+    bool siblings;
+  };
+
+  void readObject(pugi::xml_node element) {
+    const AttributeTexts texts(element);
+    const char *kindName = texts[Field::Kind];
+    if (!kindName || !*kindName)
+      throw KSXmsg("Found a node that is not recognized as an ARX definition.");
+    const auto kind = objKindByName(kindName);
+    if (!kind) { // not an object, but objects may be nested in it
+      if (pugi::xml_node child = element.first_child())
+        pending_.push_back({child, true});
+      return;
+    }
+    ObjectBuilder builder(*kind, classes_);
+    builder.attributes(texts);
+    const size_t walkAfter = pending_.size();
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+      if (child.type() != pugi::node_element)
+        continue;
+      if (named(child, "t:ARX")) {
+        pending_.push_back({child, false});
+        continue;
+      }
+      builder.element(child);
+      if (pugi::xml_node grandchild = child.first_child())
+        pending_.push_back({grandchild, true});
+    }
+    // Pushed in document order; the walk takes the last first.
+    std::reverse(pending_.begin() + static_cast<std::ptrdiff_t>(walkAfter), pending_.end());
+    std::unique_ptr<ARXObj> object = builder.finish();
+    const uint32_t handle = object->handle();
+    if (!objects_->insert(std::move(object)))
+      throw KSXmsg("Duplicate definition for handle." + handleSuffix(handle));
+  }
+
+  IRefPtr<ObjList> objects_ = makeRef<ObjList>();
   ClassNumbers classes_;
+  std::vector<Pending> pending_;
 };
 
 std::string_view defaultNamespace(pugi::xml_node element) {
@@ -535,9 +576,7 @@ IRefPtr<ObjList> readXmlTree(pugi::xml_node treeElement) {
     return parseTextTree(treeElement.child_value());
   if (uri != kElementFormNamespace)
     return nullptr;
-  ObjectReader reader;
-  treeElement.root().traverse(reader);
-  return reader.objects;
+  return ObjectReader().read(treeElement.root());
 }
 
 } // namespace arxmod

@@ -156,6 +156,47 @@ TEST(XmlTreeTest, ReaderAcceptsNumbersNamesAndUnknowns) {
   EXPECT_EQ(objects->find(33)->owner(), objects.get());
 }
 
+TEST(XmlTreeTest, ObjectsAreFoundAtAnyDepthInDocumentOrder) {
+  auto objects = readXmlString(wrap(
+      "<t:ARX t:SA=\"ModuleObj\" t:H=\"1\"><t:OH><t:ARX t:SA=\"RegisterObj\" t:H=\"2\">"
+      "<t:V>x<t:ARX t:SA=\"RegisterObj\" t:H=\"3\"/></t:V></t:ARX></t:OH>"
+      "<t:ARX t:SA=\"RegisterObj\" t:H=\"4\"/></t:ARX>"
+      "<w><t:ARX t:SA=\"FancyObj\" t:H=\"9\"><t:ARX t:SA=\"ARXObj\" t:H=\"5\"/></t:ARX></w>"
+      "<t:ARX t:SA=\"ARXObj\" t:H=\"6\"/>"));
+  ASSERT_TRUE(objects);
+  std::vector<uint32_t> order;
+  objects->forEach([&](const ARXObj &object) { order.push_back(object.handle()); });
+  EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(*dynamic_cast<ModuleObj *>(objects->find(1))->outputs(), std::vector<uint32_t>{2});
+  EXPECT_EQ(dynamic_cast<RegisterObj *>(objects->find(2))->valueText(), "x");
+}
+
+TEST(XmlTreeTest, DeeplyNestedDocumentsAreWalkedWithoutRecursion) {
+  constexpr int kDepth = 200000;
+  std::string nested;
+  for (int i = 0; i < kDepth; ++i)
+    nested += "<a>";
+  nested += "<t:ARX t:SA=\"ARXObj\" t:H=\"7\"/>";
+  for (int i = 0; i < kDepth; ++i)
+    nested += "</a>";
+  auto objects = readXmlString(wrap(nested));
+  ASSERT_TRUE(objects);
+  EXPECT_TRUE(objects->contains(7));
+}
+
+TEST(XmlTreeTest, FilesThatCannotBeReadAreNotWellFormed) {
+  const std::string expected = "File does not exist or was not well-formed.";
+  for (const char *path : {"/nonexistent/tree.xml", "/tmp"}) {
+    SCOPED_TRACE(path);
+    try {
+      loadTreeFile(path);
+      ADD_FAILURE() << "loaded";
+    } catch (const KSXmsg &failure) {
+      EXPECT_EQ(failure.text(), expected);
+    }
+  }
+}
+
 TEST(XmlTreeTest, NamespacesSelectTheForm) {
   auto text = readXmlString(
       "<XMLARXTree xmlns=\"x-schemas:x-kslsystem:/schemas/arxobjs.0.0.xml\">REVISION = 1005\n"
