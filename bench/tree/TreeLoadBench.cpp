@@ -9,6 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace arxmod {
@@ -58,12 +62,23 @@ size_t heapInUse() {
   return mallinfo2().uordblks;
 }
 
-// Times loading `bytes`; the heap the loaded tree keeps is measured on one
-// extra load outside the timed loop, since asking the allocator walks its
-// free lists and would be counted as load time.
-void report(benchmark::State &state, const std::string &bytes, std::string_view name) {
+// The XML form written to a file once, for the benchmarks that load files.
+const std::filesystem::path &xmlFile() {
+  static const std::filesystem::path path = [] {
+    auto file = std::filesystem::temp_directory_path() /
+                ("arxmod_tree_bench_" + std::to_string(getpid()) + ".xml");
+    std::ofstream(file, std::ios::binary) << xmlBytes();
+    return file;
+  }();
+  return path;
+}
+
+// Times `load`; the heap the loaded tree keeps is measured on one extra
+// load outside the timed loop, since asking the allocator walks its free
+// lists and would be counted as load time.
+template <typename Load> void report(benchmark::State &state, size_t fileBytes, Load load) {
   for (auto _ : state) {
-    IRefPtr<ObjList> tree = loadTreeBytes(bytes, name);
+    IRefPtr<ObjList> tree = load();
     tree->sizeForCount();
     benchmark::DoNotOptimize(tree.get());
     state.PauseTiming(); // freeing the tree is not part of loading it
@@ -71,13 +86,13 @@ void report(benchmark::State &state, const std::string &bytes, std::string_view 
     state.ResumeTiming();
   }
   const size_t before = heapInUse();
-  IRefPtr<ObjList> tree = loadTreeBytes(bytes, name);
+  IRefPtr<ObjList> tree = load();
   tree->sizeForCount();
   const size_t kept = heapInUse() - before;
   const auto objects = static_cast<double>(tree->count());
   state.counters["objects"] = objects;
   state.counters["bytes_per_object"] = static_cast<double>(kept) / objects;
-  state.counters["file_bytes"] = static_cast<double>(bytes.size());
+  state.counters["file_bytes"] = static_cast<double>(fileBytes);
 }
 
 // pugixml parsing the same bytes and nothing else: with its default options
@@ -92,13 +107,55 @@ void BM_PugixmlParseOnly(benchmark::State &state) {
 }
 BENCHMARK(BM_PugixmlParseOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The least any reader of the parsed document does: the parse, then every
+// node's name and value and every attribute's name and value through
+// pugixml's node interface, building nothing.
+void BM_PugixmlParseAndVisit(benchmark::State &state) {
+  const std::string &bytes = xmlBytes();
+  for (auto _ : state) {
+    pugi::xml_document document;
+    document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions);
+    size_t seen = 0;
+    pugi::xml_node node = document.first_child();
+    while (node) {
+      seen += static_cast<size_t>(*node.name() + *node.value());
+      for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+           attribute = attribute.next_attribute())
+        seen += static_cast<size_t>(*attribute.name() + *attribute.value());
+      if (pugi::xml_node child = node.first_child()) {
+        node = child;
+        continue;
+      }
+      while (node && !node.next_sibling())
+        node = node.parent();
+      node = node ? node.next_sibling() : node;
+    }
+    benchmark::DoNotOptimize(seen);
+  }
+}
+BENCHMARK(BM_PugixmlParseAndVisit)->Unit(benchmark::kMillisecond);
+
+void BM_PugixmlLoadFile(benchmark::State &state) {
+  const std::filesystem::path &path = xmlFile();
+  for (auto _ : state) {
+    pugi::xml_document document;
+    benchmark::DoNotOptimize(document.load_file(path.c_str(), kTreeParseOptions).status);
+  }
+}
+BENCHMARK(BM_PugixmlLoadFile)->Unit(benchmark::kMillisecond);
+
 void BM_LoadXmlTree(benchmark::State &state) {
-  report(state, xmlBytes(), "tree.xml");
+  report(state, xmlBytes().size(), [] { return loadTreeBytes(xmlBytes(), "tree.xml"); });
 }
 BENCHMARK(BM_LoadXmlTree)->Unit(benchmark::kMillisecond);
 
+void BM_LoadXmlTreeFile(benchmark::State &state) {
+  report(state, xmlBytes().size(), [] { return loadTreeFile(xmlFile()); });
+}
+BENCHMARK(BM_LoadXmlTreeFile)->Unit(benchmark::kMillisecond);
+
 void BM_LoadTextTree(benchmark::State &state) {
-  report(state, textBytes(), "tree.dat");
+  report(state, textBytes().size(), [] { return loadTreeBytes(textBytes(), "tree.dat"); });
 }
 BENCHMARK(BM_LoadTextTree)->Unit(benchmark::kMillisecond);
 

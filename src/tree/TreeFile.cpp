@@ -28,6 +28,57 @@ bool namesFramework(std::string_view name) {
   return lower.find(".fwn") != std::string::npos;
 }
 
+// What the XML stage made of the bytes: the objects (null for a tree in
+// neither namespace), or why the bytes are not an XML tree.
+struct XmlStage {
+  IRefPtr<ObjList> objects;
+  std::optional<std::string> failure;
+};
+
+XmlStage readXmlStage(const pugi::xml_document &document, const pugi::xml_parse_result &parsed) {
+  if (!parsed)
+    return {nullptr, std::string("XML parse error: ") + parsed.description() + " at offset " +
+                         std::to_string(parsed.offset) + "."};
+  if (pugi::xml_node tree = findTreeElement(document))
+    return {readXmlTree(tree), std::nullopt};
+  return {nullptr, "The document has no XMLARXTree element."};
+}
+
+// The objects of the XML stage, or else those of the framework or text
+// form of `bytes`; the XML stage's failure when neither yields any.
+IRefPtr<ObjList> finishLoad(XmlStage xml, std::string_view bytes, std::string_view name) {
+  IRefPtr<ObjList> objects = std::move(xml.objects);
+  if (xml.failure) {
+    if (namesFramework(name))
+      objects = readFrameworkFile(
+          std::span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()));
+    else
+      objects = parseTextTree(bytes);
+    if (!objects)
+      throw KSXmsg(*xml.failure);
+  }
+  if (!objects)
+    throw KSXmsg(kNotWellFormed);
+  return objects;
+}
+
+// The whole file, read in one piece at the size it has: tree files run to
+// megabytes and reading them through a stream iterator took longer than
+// parsing them.
+std::string readWholeFile(const std::filesystem::path &path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error); // fails for a directory
+  std::ifstream in(path, std::ios::binary);
+  if (error || !in)
+    throw KSXmsg(kNotWellFormed);
+  std::string bytes(size, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  if (in.bad())
+    throw KSXmsg(kNotWellFormed);
+  bytes.resize(static_cast<size_t>(in.gcount())); // a file cut short meanwhile
+  return bytes;
+}
+
 } // namespace
 
 IRefPtr<ObjList> readFrameworkFile(std::span<const uint8_t> bytes) {
@@ -50,48 +101,25 @@ IRefPtr<ObjList> readFrameworkFile(std::span<const uint8_t> bytes) {
 }
 
 IRefPtr<ObjList> loadTreeBytes(std::string_view bytes, std::string_view name) {
-  std::optional<std::string> xmlFailure;
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed =
-      document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions, pugi::encoding_auto);
-  IRefPtr<ObjList> objects;
-  if (parsed) {
-    if (pugi::xml_node tree = findTreeElement(document))
-      objects = readXmlTree(tree);
-    else
-      xmlFailure = "The document has no XMLARXTree element.";
-  } else {
-    xmlFailure = std::string("XML parse error: ") + parsed.description() + " at offset " +
-                 std::to_string(parsed.offset) + ".";
-  }
-  if (xmlFailure) {
-    if (namesFramework(name))
-      objects = readFrameworkFile(
-          std::span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()));
-    else
-      objects = parseTextTree(bytes);
-    if (!objects)
-      throw KSXmsg(*xmlFailure);
-  }
-  if (!objects)
-    throw KSXmsg(kNotWellFormed);
-  return objects;
+  XmlStage xml = readXmlStage(
+      document,
+      document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions, pugi::encoding_auto));
+  return finishLoad(std::move(xml), bytes, name);
 }
 
 IRefPtr<ObjList> loadTreeFile(const std::filesystem::path &path) {
-  // Read in one piece at the size the file has; tree files run to megabytes
-  // and reading them through a stream iterator took longer than parsing them.
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error); // fails for a directory
-  std::ifstream in(path, std::ios::binary);
-  if (error || !in)
-    throw KSXmsg(kNotWellFormed);
-  std::string bytes(size, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (in.bad())
-    throw KSXmsg(kNotWellFormed);
-  bytes.resize(static_cast<size_t>(in.gcount())); // a file cut short meanwhile
-  return loadTreeBytes(bytes, path.filename().string());
+  std::string bytes = readWholeFile(path);
+  pugi::xml_document document;
+  // Parsed in place, as pugixml's own file loading does, which saves a copy
+  // of the file; the other forms need the file as it is and read it again.
+  XmlStage xml = readXmlStage(document, document.load_buffer_inplace(bytes.data(), bytes.size(),
+                                                                      kTreeParseOptions,
+                                                                      pugi::encoding_auto));
+  if (!xml.failure)
+    return finishLoad(std::move(xml), {}, {});
+  const std::string unparsed = readWholeFile(path);
+  return finishLoad(std::move(xml), unparsed, path.filename().string());
 }
 
 } // namespace arxmod

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace arxmod {
@@ -182,6 +186,24 @@ TEST(XmlTreeTest, DeeplyNestedDocumentsAreWalkedWithoutRecursion) {
   auto objects = readXmlString(wrap(nested));
   ASSERT_TRUE(objects);
   EXPECT_TRUE(objects->contains(7));
+}
+
+TEST(XmlTreeTest, FilesLoadInTheXmlAndTextForms) {
+  // The XML form is parsed in the bytes read; a text tree, which is no XML,
+  // must still reach its own parser intact.
+  const IRefPtr<ObjList> sample = test::makeSampleTree();
+  const auto directory = std::filesystem::temp_directory_path();
+  const auto xml = directory / ("arxmod_xmltreetest_" + std::to_string(getpid()) + ".xml");
+  const auto text = directory / ("arxmod_xmltreetest_" + std::to_string(getpid()) + ".dat");
+  std::ofstream(xml) << xmlString(*writeXmlTree(*sample));
+  std::ofstream(text) << textTreeString(*sample);
+  std::string expected = test::describe(*sample);
+  EXPECT_EQ(test::describe(*loadTreeFile(text)), expected);
+  // The element form has no revision.
+  EXPECT_EQ(test::describe(*loadTreeFile(xml)),
+            expected.replace(0, expected.find('\n'), "revision "));
+  std::filesystem::remove(xml);
+  std::filesystem::remove(text);
 }
 
 TEST(XmlTreeTest, FilesThatCannotBeReadAreNotWellFormed) {
