@@ -10,7 +10,7 @@ ObjList::ObjList() {
 }
 
 ARXObj *ObjList::find(uint32_t handle) const {
-  for (uint32_t at = heads_[handle % heads_.size()]; at != kNoEntry; at = entries_[at].next)
+  for (uint32_t at = heads_[bucketOf(handle)]; at != kNoEntry; at = entries_[at].next)
     if (entries_[at].handle == handle)
       return entries_[at].object.get();
   return nullptr;
@@ -25,7 +25,7 @@ bool ObjList::insert(std::unique_ptr<ARXObj> object) {
   if (entries_.size() >= heads_.size())
     rehash(2 * heads_.size() + 1);
   object->setOwner(this);
-  uint32_t &first = head(handle);
+  uint32_t &first = heads_[bucketOf(handle)];
   entries_.push_back({handle, first, std::move(object)});
   first = static_cast<uint32_t>(entries_.size() - 1);
   return true;
@@ -34,7 +34,7 @@ bool ObjList::insert(std::unique_ptr<ARXObj> object) {
 void ObjList::rehash(size_t buckets) {
   heads_.assign(std::max<size_t>(buckets, 1), kNoEntry);
   for (uint32_t at = 0; at < entries_.size(); ++at) {
-    uint32_t &first = head(entries_[at].handle);
+    uint32_t &first = heads_[bucketOf(entries_[at].handle)];
     entries_[at].next = first;
     first = at;
   }

@@ -67,7 +67,7 @@ private:
     std::unique_ptr<ARXObj> object;
   };
 
-  uint32_t &head(uint32_t handle) { return heads_[handle % heads_.size()]; }
+  size_t bucketOf(uint32_t handle) const { return handle % heads_.size(); }
   void rehash(size_t buckets);
 
   std::vector<Entry> entries_;
@@ -75,6 +75,5 @@ private:
   std::string revision_;
   mutable std::mutex lock_;
 };
-
 
 } // namespace arxmod
