@@ -4,7 +4,7 @@
 #include "base/KSXmsg.h"
 #include "frame/ARXTransaction.h"
 #include "frame/LegacyDLIComm.h"
-#include "frame/LibraryName.h"
+#include "host/LibraryName.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 
 #include "frame/EngineSelection.h"
 #include "frame/LegacyDLITransaction.h"
-#include "frame/LibraryName.h"
+#include "host/LibraryName.h"
 #include "host/Faults.h"
 #include "host/SLMessage.h"
 

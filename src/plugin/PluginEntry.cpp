@@ -8,7 +8,7 @@
 #include "arxmod/plugin.h"
 
 #include "frame/EngineSelection.h"
-#include "frame/LibraryName.h"
+#include "host/LibraryName.h"
 #include "frame/ProcessCall.h"
 #include "host/Console.h"
 #include "translator/TreeOnlyTranslator.h"

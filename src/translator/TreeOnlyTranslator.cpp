@@ -1,7 +1,7 @@
 // XLARX::TreeOnlyTranslator: the tree of the device from the FileManager.
 #include "translator/TreeOnlyTranslator.h"
 
-#include "tree/FileManager.h"
+#include "files/FileManager.h"
 
 namespace XLARX {
 

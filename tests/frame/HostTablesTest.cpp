@@ -3,8 +3,8 @@
 // change detection of files in them.
 #include "FrameFixtures.h"
 #include "base/KSXmsg.h"
-#include "frame/DeviceFileTable.h"
-#include "frame/TranslatorDirectory.h"
+#include "host/DeviceFileTable.h"
+#include "host/TranslatorDirectory.h"
 #include "frame/TranslatorTable.h"
 #include "host/ConfigDatabase.h"
 

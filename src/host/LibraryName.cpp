@@ -1,5 +1,5 @@
 // Storage of the library name.
-#include "frame/LibraryName.h"
+#include "host/LibraryName.h"
 
 #include <algorithm>
 #include <cctype>

@@ -11,7 +11,7 @@
 // tree keeps it when the cache replaces it.
 #pragma once
 
-#include "frame/TranslatorDirectory.h"
+#include "host/TranslatorDirectory.h"
 #include "tree/TranslationTree.h"
 
 #include <cstdint>

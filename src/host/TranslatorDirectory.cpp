@@ -1,5 +1,5 @@
 // Translator directories from the host settings, and fileChanged.
-#include "frame/TranslatorDirectory.h"
+#include "host/TranslatorDirectory.h"
 
 #include "base/KSXmsg.h"
 #include "base/TickCount.h"

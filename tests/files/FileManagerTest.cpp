@@ -1,9 +1,9 @@
 // FileManager: device trees from the translator directories, the cache and
 // its change checks, extension trees and CombineTrees with its refusals.
-#include "tree/FileManager.h"
+#include "files/FileManager.h"
 #include "SampleTree.h"
 #include "TempHostDatabase.h"
-#include "frame/TranslatorDirectory.h"
+#include "host/TranslatorDirectory.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 

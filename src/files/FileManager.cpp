@@ -1,9 +1,9 @@
 // FileManager: the tree cache, its change checks and the merge of extension trees.
-#include "tree/FileManager.h"
+#include "files/FileManager.h"
 
 #include "base/KSXmsg.h"
 #include "base/TickCount.h"
-#include "frame/DeviceFileTable.h"
+#include "host/DeviceFileTable.h"
 #include "host/ConfigDatabase.h"
 #include "tree/RegisterObj.h"
 #include "tree/TreeFile.h"

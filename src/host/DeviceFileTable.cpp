@@ -1,8 +1,8 @@
 // Loading and lookup of the device file table.
-#include "frame/DeviceFileTable.h"
+#include "host/DeviceFileTable.h"
 
 #include "base/TickCount.h"
-#include "frame/LibraryName.h"
+#include "host/LibraryName.h"
 #include "host/ConfigDatabase.h"
 
 namespace arxmod {
