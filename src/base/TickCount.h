@@ -1,16 +1,16 @@
 // Millisecond tick counter that wraps at 32 bits, and the elapsed-time
-// arithmetic that survives the wrap.
+// arithmetic that survives the wrap. Read from the process's clock, so a
+// test that steps its clock steps the ticks too.
 #pragma once
 
-#include <chrono>
+#include "base/Clock.h"
+
 #include <cstdint>
 
 namespace arxmod {
 
 inline uint32_t tickCount() noexcept {
-  using namespace std::chrono;
-  return static_cast<uint32_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return currentClock().tickNow();
 }
 
 // Milliseconds from `earlier` to `later`, correct across one wrap of the counter.

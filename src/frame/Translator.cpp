@@ -1,7 +1,10 @@
 // The pass loop of the generic translator engine.
 #include "frame/Translator.h"
 
+#include "base/KSXmsg.h"
 #include "frame/EngineSelection.h"
+
+#include <string>
 
 namespace XL {
 
@@ -21,7 +24,13 @@ void Translator::begin(Transaction & /*transaction*/) {
 }
 
 void Translator::exchange(Transaction &transaction) {
+  unsigned passes = 0;
   while (IRefPtr<Transaction> sub = buildSubTransaction(transaction)) {
+    if (++passes > kMaxPasses)
+      throw arxmod::KSXmsg("Translator stopped after " + std::to_string(kMaxPasses) +
+                           " passes of device traffic for device " +
+                           std::to_string(transaction.deviceId()) +
+                           ": a request kept asking for more");
     IRefPtr<Engine> engine = arxmod::selectEngine(*sub);
     engine->process(*sub);
     distribute(*sub, transaction);

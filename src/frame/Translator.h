@@ -18,6 +18,11 @@ namespace XL {
 
 class Translator : public Engine {
 public:
+  // The most passes one transaction may take. A real program needs a few
+  // (a read, a masked write's read and write, a reset's checks); a level
+  // that keeps adding device work would otherwise hang the Process call.
+  static constexpr unsigned kMaxPasses = 1000;
+
   bool process(Transaction &transaction) override;
 
   virtual void begin(Transaction &transaction);

@@ -34,7 +34,7 @@ public:
     }
     --left;
     if (!sub) {
-      sub = makeRef<FakeSerialTransaction>(IRefPtr<XL::Transaction>(&transaction), 0);
+      sub = makeRef<FakeSerialTransaction>(retainRef(transaction), 0);
       ++subTransactionsBuilt;
     }
     sub->addRequest(request);
@@ -98,6 +98,28 @@ TEST_F(PassLoopTest, AClosedSubTransactionGoesOutAtOnce) {
   EXPECT_EQ(translator.prepared, (std::vector<const XL::Request *>{
                                      request(0), request(0), request(1), request(1), nullptr}));
   EXPECT_EQ(translator.subTransactionsBuilt, 2);
+}
+
+TEST_F(PassLoopTest, PassLoopStopsARequestThatNeverFinishes) {
+  addRequests(0);
+  translator.passesNeeded[request(0)] = 1 << 30;
+  try {
+    translator.process(*transaction);
+    FAIL() << "the pass loop did not stop";
+  } catch (const KSXmsg &e) {
+    EXPECT_EQ(e.text(), "Translator stopped after 1000 passes of device traffic for device 9: "
+                        "a request kept asking for more");
+  }
+  EXPECT_EQ(translator.subTransactionsBuilt, static_cast<int>(XL::Translator::kMaxPasses) + 1);
+}
+
+TEST(RefCountTest, RetainRefCountsOnlyObjectsMadeByMakeRef) {
+  auto made = makeRef<XL::Transaction>();
+  IRefPtr<XL::Transaction> again = retainRef(*made);
+  EXPECT_EQ(made->useCount(), 2);
+  XL::Transaction onTheStack;
+  EXPECT_THROW(retainRef(onTheStack), std::logic_error);
+  EXPECT_EQ(onTheStack.useCount(), 0);
 }
 
 TEST(TransactionTest, KeepsResponsesAlignedWithRequests) {
