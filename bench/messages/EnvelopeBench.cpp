@@ -54,18 +54,10 @@ void encodeLoop(benchmark::State &state, const ENVLMessage &source) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 
-void BM_DecodeProgramRequest(benchmark::State &state) {
-  decodeLoop(state, programRequest());
-}
-void BM_EncodeProgramRequest(benchmark::State &state) {
-  encodeLoop(state, programRequest());
-}
-void BM_DecodeUseChannel(benchmark::State &state) {
-  decodeLoop(state, channelRequest());
-}
-void BM_EncodeUseChannel(benchmark::State &state) {
-  encodeLoop(state, channelRequest());
-}
+void BM_DecodeProgramRequest(benchmark::State &state) { decodeLoop(state, programRequest()); }
+void BM_EncodeProgramRequest(benchmark::State &state) { encodeLoop(state, programRequest()); }
+void BM_DecodeUseChannel(benchmark::State &state) { decodeLoop(state, channelRequest()); }
+void BM_EncodeUseChannel(benchmark::State &state) { encodeLoop(state, channelRequest()); }
 
 BENCHMARK(BM_DecodeProgramRequest);
 BENCHMARK(BM_EncodeProgramRequest);

@@ -135,14 +135,10 @@ void runStatements(benchmark::State &state, bool encode) {
   }
 }
 
-void BM_ExecuteTreeProgram(benchmark::State &state) {
-  runStatements(state, false);
-}
+void BM_ExecuteTreeProgram(benchmark::State &state) { runStatements(state, false); }
 BENCHMARK(BM_ExecuteTreeProgram);
 
-void BM_EncodeTreeResults(benchmark::State &state) {
-  runStatements(state, true);
-}
+void BM_EncodeTreeResults(benchmark::State &state) { runStatements(state, true); }
 BENCHMARK(BM_EncodeTreeResults);
 
 } // namespace

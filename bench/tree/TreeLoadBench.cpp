@@ -58,9 +58,7 @@ const std::string &textBytes() {
   return bytes;
 }
 
-size_t heapInUse() {
-  return mallinfo2().uordblks;
-}
+size_t heapInUse() { return mallinfo2().uordblks; }
 
 // The XML form written to a file once, for the benchmarks that load files.
 const std::filesystem::path &xmlFile() {

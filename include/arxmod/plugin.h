@@ -10,15 +10,12 @@
 extern "C" {
 #endif
 
-typedef void (*ArxExchangeCallback)(uint32_t context,
-                                    const uint8_t *packet, int32_t packetLength,
+typedef void (*ArxExchangeCallback)(uint32_t context, const uint8_t *packet, int32_t packetLength,
                                     uint8_t *reply, int32_t *replyLength);
 int Init(void);
 int Terminate(void);
-unsigned char Process(uint32_t context,
-                      const uint8_t *request, int32_t requestLength,
-                      uint8_t *answer, int32_t *answerLength,
-                      ArxExchangeCallback callback);
+unsigned char Process(uint32_t context, const uint8_t *request, int32_t requestLength,
+                      uint8_t *answer, int32_t *answerLength, ArxExchangeCallback callback);
 
 #ifdef __cplusplus
 }

@@ -58,8 +58,7 @@ public:
   IRefPtr(std::nullptr_t) {}
   IRefPtr(const IRefPtr &other) : IRefPtr(other.object_) {}
   IRefPtr(IRefPtr &&other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  template <typename U>
-  IRefPtr(const IRefPtr<U> &other) : IRefPtr(static_cast<T *>(other.get())) {}
+  template <typename U> IRefPtr(const IRefPtr<U> &other) : IRefPtr(static_cast<T *>(other.get())) {}
   ~IRefPtr() { reset(); }
 
   IRefPtr &operator=(IRefPtr other) noexcept {

@@ -9,13 +9,9 @@
 
 namespace arxmod {
 
-inline uint32_t tickCount() noexcept {
-  return currentClock().tickNow();
-}
+inline uint32_t tickCount() noexcept { return currentClock().tickNow(); }
 
 // Milliseconds from `earlier` to `later`, correct across one wrap of the counter.
-inline uint32_t ticksElapsed(uint32_t earlier, uint32_t later) noexcept {
-  return later - earlier;
-}
+inline uint32_t ticksElapsed(uint32_t earlier, uint32_t later) noexcept { return later - earlier; }
 
 } // namespace arxmod

@@ -3,8 +3,8 @@
 
 #include "base/KSXmsg.h"
 #include "base/TickCount.h"
-#include "host/DeviceFileTable.h"
 #include "host/ConfigDatabase.h"
+#include "host/DeviceFileTable.h"
 #include "tree/RegisterObj.h"
 #include "tree/TreeFile.h"
 

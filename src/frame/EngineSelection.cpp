@@ -13,9 +13,7 @@ namespace {
 std::atomic<DeviceTranslatorMaker> installedMaker{nullptr};
 }
 
-void installDeviceTranslatorMaker(DeviceTranslatorMaker maker) {
-  installedMaker.store(maker);
-}
+void installDeviceTranslatorMaker(DeviceTranslatorMaker maker) { installedMaker.store(maker); }
 
 IRefPtr<XL::Engine> selectEngine(XL::Transaction &transaction) {
   if (dynamic_cast<XLARX::ENVLTransaction *>(&transaction)) {

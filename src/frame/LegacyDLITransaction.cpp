@@ -23,13 +23,9 @@ LegacyDLITransaction::LegacyDLITransaction(ByteReader &request, uint32_t hostCon
   addRequest(makeRef<XLARX::ARXRequest>(std::move(message)));
 }
 
-const DL_Info &LegacyDLITransaction::templatePacket() const {
-  return packet_;
-}
+const DL_Info &LegacyDLITransaction::templatePacket() const { return packet_; }
 
-uint32_t LegacyDLITransaction::deviceId() const {
-  return packet_.deviceId;
-}
+uint32_t LegacyDLITransaction::deviceId() const { return packet_.deviceId; }
 
 std::string LegacyDLITransaction::deviceType() const {
   auto &database = ConfigDatabase::instance();
@@ -39,13 +35,9 @@ std::string LegacyDLITransaction::deviceType() const {
   return record ? record->typeName : std::string();
 }
 
-uint16_t LegacyDLITransaction::protocolId() const {
-  return packet_.protocolId;
-}
+uint16_t LegacyDLITransaction::protocolId() const { return packet_.protocolId; }
 
-uint16_t LegacyDLITransaction::translatorId() const {
-  return packet_.translatorId;
-}
+uint16_t LegacyDLITransaction::translatorId() const { return packet_.translatorId; }
 
 std::string LegacyDLITransaction::translatorName() const {
   return TranslatorTable::instance().name(packet_.translatorId);

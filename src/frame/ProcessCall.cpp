@@ -3,8 +3,8 @@
 
 #include "frame/EngineSelection.h"
 #include "frame/LegacyDLITransaction.h"
-#include "host/LibraryName.h"
 #include "host/Faults.h"
+#include "host/LibraryName.h"
 #include "host/SLMessage.h"
 
 namespace arxmod {

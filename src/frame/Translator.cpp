@@ -19,9 +19,7 @@ bool Translator::process(Transaction &transaction) {
   return true;
 }
 
-void Translator::begin(Transaction & /*transaction*/) {
-  handled_.clear();
-}
+void Translator::begin(Transaction & /*transaction*/) { handled_.clear(); }
 
 void Translator::exchange(Transaction &transaction) {
   unsigned passes = 0;
@@ -70,8 +68,6 @@ bool Translator::isHandled(const IRefPtr<Request> &request) const {
   return handled_.contains(request.get());
 }
 
-void Translator::markHandled(const IRefPtr<Request> &request) {
-  handled_.insert(request.get());
-}
+void Translator::markHandled(const IRefPtr<Request> &request) { handled_.insert(request.get()); }
 
 } // namespace XL

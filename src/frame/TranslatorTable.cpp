@@ -28,9 +28,7 @@ TranslatorTable::Entry TranslatorTable::lookup(uint16_t translatorId) {
   return it == entries_->end() ? Entry{} : it->second;
 }
 
-std::string TranslatorTable::name(uint16_t translatorId) {
-  return lookup(translatorId).name;
-}
+std::string TranslatorTable::name(uint16_t translatorId) { return lookup(translatorId).name; }
 
 uint16_t TranslatorTable::protocolId(uint16_t translatorId) {
   return lookup(translatorId).protocolId;

@@ -68,9 +68,7 @@ int bindCell(sqlite3_stmt *statement, int index, const ConfigDatabase::Cell &cel
 
 } // namespace
 
-void ConfigDatabase::ConnectionCloser::operator()(sqlite3 *db) const {
-  sqlite3_close_v2(db);
-}
+void ConfigDatabase::ConnectionCloser::operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
 
 ConfigDatabase &ConfigDatabase::instance() {
   // Never destroyed: worker threads may still query while static
@@ -239,9 +237,7 @@ std::optional<DeviceRecord> ConfigDatabase::lookUpDevice(uint32_t id, bool force
   return found->second;
 }
 
-std::optional<DeviceRecord> ConfigDatabase::device(uint32_t id) {
-  return lookUpDevice(id, false);
-}
+std::optional<DeviceRecord> ConfigDatabase::device(uint32_t id) { return lookUpDevice(id, false); }
 
 std::optional<DeviceRecord> ConfigDatabase::deviceRefreshed(uint32_t id) {
   return lookUpDevice(id, true);

@@ -127,9 +127,7 @@ int COMStreamBuf::sync() {
   return 0;
 }
 
-COMStreamBuf &consoleBuffer() {
-  return state().buffer;
-}
+COMStreamBuf &consoleBuffer() { return state().buffer; }
 
 void installConsole() {
   ConsoleState &console = state();

@@ -2,8 +2,8 @@
 #include "host/DeviceFileTable.h"
 
 #include "base/TickCount.h"
-#include "host/LibraryName.h"
 #include "host/ConfigDatabase.h"
+#include "host/LibraryName.h"
 
 namespace arxmod {
 namespace {

@@ -29,13 +29,9 @@ EventType eventTypeFor(unsigned priority) {
   return priority < kPriorityError ? EventType::Warning : EventType::Error;
 }
 
-KSEventLogWriter::KSEventLogWriter() {
-  openlog("arxmod", LOG_PID, LOG_USER);
-}
+KSEventLogWriter::KSEventLogWriter() { openlog("arxmod", LOG_PID, LOG_USER); }
 
-KSEventLogWriter::~KSEventLogWriter() {
-  closelog();
-}
+KSEventLogWriter::~KSEventLogWriter() { closelog(); }
 
 void KSEventLogWriter::report(EventType type, std::string_view text) {
   if (auto sink = currentSink()) {

@@ -48,9 +48,7 @@ void execute(sqlite3 *db, const char *sql, const std::filesystem::path &path) {
 
 } // namespace
 
-std::string_view hostSchemaText() {
-  return kSchema;
-}
+std::string_view hostSchemaText() { return kSchema; }
 
 void createHostSchema(sqlite3 *db) {
   const char *file = sqlite3_db_filename(db, "main");

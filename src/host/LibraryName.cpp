@@ -12,13 +12,9 @@ std::string &storedName() {
 }
 } // namespace
 
-const std::string &libraryName() {
-  return storedName();
-}
+const std::string &libraryName() { return storedName(); }
 
-void setLibraryName(std::string name) {
-  storedName() = std::move(name);
-}
+void setLibraryName(std::string name) { storedName() = std::move(name); }
 
 std::string libraryNameFromPath(const std::string &path) {
   std::string name = path.substr(path.find_last_of('/') + 1);

@@ -28,8 +28,6 @@ void writeCompactLong(ByteWriter &writer, uint32_t value);
 uint32_t readCompact(ByteReader &reader);
 
 // 2 or 4: the bytes writeCompact() produces for `value`.
-constexpr size_t compactSize(uint32_t value) noexcept {
-  return value < kCompactShortLimit ? 2 : 4;
-}
+constexpr size_t compactSize(uint32_t value) noexcept { return value < kCompactShortLimit ? 2 : 4; }
 
 } // namespace arxmod

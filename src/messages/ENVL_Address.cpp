@@ -8,13 +8,9 @@
 
 namespace arxmod {
 
-void ENVL_Address::encode(ByteWriter &writer) const {
-  writeCompactLong(writer, value_);
-}
+void ENVL_Address::encode(ByteWriter &writer) const { writeCompactLong(writer, value_); }
 
-void ENVL_Address::decode(ByteReader &reader) {
-  value_ = readCompact(reader) & kMask;
-}
+void ENVL_Address::decode(ByteReader &reader) { value_ = readCompact(reader) & kMask; }
 
 std::string ENVL_Address::text() const {
   char text[24];
@@ -23,8 +19,6 @@ std::string ENVL_Address::text() const {
   return text;
 }
 
-void ENVL_Address::print(std::ostream &out) const {
-  out << text();
-}
+void ENVL_Address::print(std::ostream &out) const { out << text(); }
 
 } // namespace arxmod

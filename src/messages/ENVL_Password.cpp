@@ -46,9 +46,7 @@ void ENVL_Password::checkAgainst(uint8_t bits) const {
     throwTraced(kUnitBase, ENVL_PasswordLenErr());
 }
 
-void ENVL_Password::encode(ByteWriter &writer) const {
-  writer.writeBytes(bytes());
-}
+void ENVL_Password::encode(ByteWriter &writer) const { writer.writeBytes(bytes()); }
 
 void ENVL_Password::decode(ByteReader &reader, size_t length) {
   checkLength(length);

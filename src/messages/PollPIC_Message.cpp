@@ -59,20 +59,12 @@ void PollPIC_Message::alterFrequency(uint8_t frequency) {
   frequency_ = usableFrequency(frequency);
 }
 
-void PollPIC_Message::sleep() {
-  pollService_ = (pollService_ | kSleep) & ~kAwaken;
-}
+void PollPIC_Message::sleep() { pollService_ = (pollService_ | kSleep) & ~kAwaken; }
 
-void PollPIC_Message::awaken() {
-  pollService_ = (pollService_ | kAwaken) & ~kSleep;
-}
+void PollPIC_Message::awaken() { pollService_ = (pollService_ | kAwaken) & ~kSleep; }
 
-bool PollPIC_Message::isAsleep() const {
-  return (pollService_ & (kSleep | kAwaken)) == kSleep;
-}
+bool PollPIC_Message::isAsleep() const { return (pollService_ & (kSleep | kAwaken)) == kSleep; }
 
-bool PollPIC_Message::isAwake() const {
-  return (pollService_ & (kSleep | kAwaken)) == kAwaken;
-}
+bool PollPIC_Message::isAwake() const { return (pollService_ & (kSleep | kAwaken)) == kAwaken; }
 
 } // namespace arxmod

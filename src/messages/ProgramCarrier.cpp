@@ -15,36 +15,16 @@ PIC_MessageImpl &ProgramCarrier::held() const {
   return program_->impl();
 }
 
-int ProgramCarrier::switchExecutionMode(int mode) {
-  return held().switchExecutionMode(mode);
-}
-void ProgramCarrier::setActions(uint16_t actions) {
-  held().setActions(actions);
-}
-void ProgramCarrier::setStatus(uint8_t status) {
-  held().setStatus(status);
-}
-void ProgramCarrier::setPid(uint16_t pid) {
-  held().setPid(pid);
-}
-void ProgramCarrier::setPriority(uint8_t priority) {
-  held().setPriority(priority);
-}
-void ProgramCarrier::clearProgramAndResult() {
-  held().clearProgramAndResult();
-}
-uint16_t ProgramCarrier::pid() const {
-  return held().pid();
-}
-uint8_t ProgramCarrier::status() const {
-  return held().status();
-}
-uint16_t ProgramCarrier::actions() const {
-  return held().actions();
-}
-uint8_t ProgramCarrier::priority() const {
-  return held().priority();
-}
+int ProgramCarrier::switchExecutionMode(int mode) { return held().switchExecutionMode(mode); }
+void ProgramCarrier::setActions(uint16_t actions) { held().setActions(actions); }
+void ProgramCarrier::setStatus(uint8_t status) { held().setStatus(status); }
+void ProgramCarrier::setPid(uint16_t pid) { held().setPid(pid); }
+void ProgramCarrier::setPriority(uint8_t priority) { held().setPriority(priority); }
+void ProgramCarrier::clearProgramAndResult() { held().clearProgramAndResult(); }
+uint16_t ProgramCarrier::pid() const { return held().pid(); }
+uint8_t ProgramCarrier::status() const { return held().status(); }
+uint16_t ProgramCarrier::actions() const { return held().actions(); }
+uint8_t ProgramCarrier::priority() const { return held().priority(); }
 
 PIC_Message &ProgramCarrier::programMessage() {
   held();

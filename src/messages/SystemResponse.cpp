@@ -26,9 +26,7 @@ void SystemResponse::encode(ByteWriter &writer) const {
     original_->encode(writer);
 }
 
-void SystemResponse::decode(ByteReader &reader) {
-  decodeAtDepth(reader, 0);
-}
+void SystemResponse::decode(ByteReader &reader) { decodeAtDepth(reader, 0); }
 
 void SystemResponse::decodeAtDepth(ByteReader &reader, unsigned depth) {
   decodeFixedFrame(reader);

@@ -8,9 +8,9 @@
 #include "arxmod/plugin.h"
 
 #include "frame/EngineSelection.h"
-#include "host/LibraryName.h"
 #include "frame/ProcessCall.h"
 #include "host/Console.h"
+#include "host/LibraryName.h"
 #include "translator/TreeOnlyTranslator.h"
 #include "types/PICType.h"
 
@@ -38,13 +38,9 @@ const LibraryLifetime lifetime;
 
 } // namespace
 
-ARXMOD_EXPORT int Init(void) {
-  return 1;
-}
+ARXMOD_EXPORT int Init(void) { return 1; }
 
-ARXMOD_EXPORT int Terminate(void) {
-  return 1;
-}
+ARXMOD_EXPORT int Terminate(void) { return 1; }
 
 ARXMOD_EXPORT unsigned char Process(uint32_t context, const uint8_t *request, int32_t requestLength,
                                     uint8_t *answer, int32_t *answerLength,

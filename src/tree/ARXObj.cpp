@@ -41,15 +41,9 @@ void ARXObj::setLabel(std::optional<std::string> label) {
   setRare(&Rare::label, std::move(label));
 }
 
-std::unique_ptr<ARXObj> ARXObj::clone() const {
-  return std::unique_ptr<ARXObj>(new ARXObj(*this));
-}
-std::unique_ptr<ARXObj> ModuleObj::clone() const {
-  return std::make_unique<ModuleObj>(*this);
-}
-std::unique_ptr<ARXObj> ManagerObj::clone() const {
-  return std::make_unique<ManagerObj>(*this);
-}
+std::unique_ptr<ARXObj> ARXObj::clone() const { return std::unique_ptr<ARXObj>(new ARXObj(*this)); }
+std::unique_ptr<ARXObj> ModuleObj::clone() const { return std::make_unique<ModuleObj>(*this); }
+std::unique_ptr<ARXObj> ManagerObj::clone() const { return std::make_unique<ManagerObj>(*this); }
 
 std::unique_ptr<ARXObj> makeObj(ObjKind kind) {
   switch (kind) {

@@ -201,9 +201,7 @@ const std::unordered_map<std::string_view, uint32_t> &numbersByName() {
 
 } // namespace
 
-std::span<const ClassTableRow> classTable() {
-  return kRows;
-}
+std::span<const ClassTableRow> classTable() { return kRows; }
 
 std::optional<std::string_view> classNameOf(uint32_t number) {
   for (const auto &row : kRows)

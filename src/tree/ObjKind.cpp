@@ -56,13 +56,9 @@ std::string_view elementMessageName(ElementBit bit) {
   return kElementNames[static_cast<unsigned>(bit)];
 }
 
-const ObjKindInfo &objKindInfo(ObjKind kind) {
-  return kKinds[static_cast<size_t>(kind)];
-}
+const ObjKindInfo &objKindInfo(ObjKind kind) { return kKinds[static_cast<size_t>(kind)]; }
 
-std::span<const ObjKindInfo> objKinds() {
-  return kKinds;
-}
+std::span<const ObjKindInfo> objKinds() { return kKinds; }
 
 std::optional<ObjKind> objKindByName(std::string_view kindName) {
   for (const auto &info : kKinds)

@@ -61,9 +61,7 @@ enum class ElementBit : uint8_t {
 };
 inline constexpr unsigned kElementBitCount = 26;
 
-constexpr uint32_t elementMask(ElementBit bit) {
-  return uint32_t{1} << static_cast<unsigned>(bit);
-}
+constexpr uint32_t elementMask(ElementBit bit) { return uint32_t{1} << static_cast<unsigned>(bit); }
 // The element's name in messages ("Input Handles").
 std::string_view elementMessageName(ElementBit bit);
 

@@ -5,9 +5,7 @@
 
 namespace arxmod {
 
-ObjList::ObjList() {
-  rehash(kInitialBuckets);
-}
+ObjList::ObjList() { rehash(kInitialBuckets); }
 
 ARXObj *ObjList::find(uint32_t handle) const {
   for (uint32_t at = heads_[bucketOf(handle)]; at != kNoEntry; at = entries_[at].next)

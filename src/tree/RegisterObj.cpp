@@ -7,12 +7,8 @@
 
 namespace arxmod {
 
-std::unique_ptr<ARXObj> RegisterObj::clone() const {
-  return std::make_unique<RegisterObj>(*this);
-}
-std::unique_ptr<ARXObj> CalendarObj::clone() const {
-  return std::make_unique<CalendarObj>(*this);
-}
+std::unique_ptr<ARXObj> RegisterObj::clone() const { return std::make_unique<RegisterObj>(*this); }
+std::unique_ptr<ARXObj> CalendarObj::clone() const { return std::make_unique<CalendarObj>(*this); }
 std::unique_ptr<ARXObj> ArrayRegisterObj::clone() const {
   return std::make_unique<ArrayRegisterObj>(*this);
 }
@@ -22,15 +18,9 @@ std::unique_ptr<ARXObj> LogRegisterObj::clone() const {
 std::unique_ptr<ARXObj> EventLogRegisterObj::clone() const {
   return std::make_unique<EventLogRegisterObj>(*this);
 }
-std::unique_ptr<ARXObj> BoundedObj::clone() const {
-  return std::make_unique<BoundedObj>(*this);
-}
-std::unique_ptr<ARXObj> EnumObj::clone() const {
-  return std::make_unique<EnumObj>(*this);
-}
-std::unique_ptr<ARXObj> BoolObj::clone() const {
-  return std::make_unique<BoolObj>(*this);
-}
+std::unique_ptr<ARXObj> BoundedObj::clone() const { return std::make_unique<BoundedObj>(*this); }
+std::unique_ptr<ARXObj> EnumObj::clone() const { return std::make_unique<EnumObj>(*this); }
+std::unique_ptr<ARXObj> BoolObj::clone() const { return std::make_unique<BoolObj>(*this); }
 std::unique_ptr<ARXObj> AddressRegisterObj::clone() const {
   return std::make_unique<AddressRegisterObj>(*this);
 }

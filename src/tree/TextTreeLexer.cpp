@@ -96,9 +96,7 @@ bool isSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\a' ||
          c == '\b';
 }
-bool isDigit(unsigned char c) {
-  return c >= '0' && c <= '9';
-}
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(unsigned char c) {
   return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }

@@ -61,9 +61,7 @@ void writeLines(std::ostream &out, int indent, std::string_view keyword,
 void openList(std::ostream &out, int indent, std::string_view keyword) {
   statement(out, indent, keyword) << "{\n";
 }
-void closeList(std::ostream &out, int indent) {
-  line(out, indent) << "}\n";
-}
+void closeList(std::ostream &out, int indent) { line(out, indent) << "}\n"; }
 
 void writeCountedList(std::ostream &out, int indent, std::string_view keyword,
                       const std::optional<std::vector<std::string>> &list) {

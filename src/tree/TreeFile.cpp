@@ -102,9 +102,9 @@ IRefPtr<ObjList> readFrameworkFile(std::span<const uint8_t> bytes) {
 
 IRefPtr<ObjList> loadTreeBytes(std::string_view bytes, std::string_view name) {
   pugi::xml_document document;
-  XmlStage xml = readXmlStage(
-      document,
-      document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions, pugi::encoding_auto));
+  XmlStage xml =
+      readXmlStage(document, document.load_buffer(bytes.data(), bytes.size(), kTreeParseOptions,
+                                                  pugi::encoding_auto));
   return finishLoad(std::move(xml), bytes, name);
 }
 
@@ -113,9 +113,9 @@ IRefPtr<ObjList> loadTreeFile(const std::filesystem::path &path) {
   pugi::xml_document document;
   // Parsed in place, as pugixml's own file loading does, which saves a copy
   // of the file; the other forms need the file as it is and read it again.
-  XmlStage xml = readXmlStage(document, document.load_buffer_inplace(bytes.data(), bytes.size(),
-                                                                      kTreeParseOptions,
-                                                                      pugi::encoding_auto));
+  XmlStage xml =
+      readXmlStage(document, document.load_buffer_inplace(bytes.data(), bytes.size(),
+                                                          kTreeParseOptions, pugi::encoding_auto));
   if (!xml.failure)
     return finishLoad(std::move(xml), {}, {});
   const std::string unparsed = readWholeFile(path);

@@ -137,9 +137,7 @@ uint32_t number(const char *text) {
   }
   return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
 }
-uint32_t number(pugi::xml_node node) {
-  return number(node.child_value());
-}
+uint32_t number(pugi::xml_node node) { return number(node.child_value()); }
 
 // A class given by name, or by decimal number when it has no row; nothing
 // for a name in neither form.

@@ -30,9 +30,7 @@ std::string CharArrayBase::text() const {
   return result;
 }
 
-void CharArrayBase::printBody(std::ostream &out, std::string_view) const {
-  out << text();
-}
+void CharArrayBase::printBody(std::ostream &out, std::string_view) const { out << text(); }
 
 Char08Array *makeString(MemoryBlob &blob, std::string_view text) {
   return blob.make<Char08Array>(

@@ -88,9 +88,7 @@ size_t MemoryBlob::childCount() const noexcept {
   return count;
 }
 
-long MemoryBlob::liveCount() noexcept {
-  return liveBlobs.load(std::memory_order_relaxed);
-}
+long MemoryBlob::liveCount() noexcept { return liveBlobs.load(std::memory_order_relaxed); }
 
 uint64_t MemoryBlob::chunkAllocations() noexcept {
   return chunksTaken.load(std::memory_order_relaxed);

@@ -105,9 +105,7 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-std::span<const MethodTableRow> methodTable() {
-  return kRows;
-}
+std::span<const MethodTableRow> methodTable() { return kRows; }
 
 std::optional<std::string_view> methodName(uint32_t number) {
   for (const MethodTableRow &row : kRows)

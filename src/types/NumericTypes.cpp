@@ -79,23 +79,17 @@ void SignedType::encode(NibbleWriter &writer) const {
   putKeyedPayload(writer, pic_token::kSignedKey, static_cast<uint32_t>(value_),
                   signedWidth(value_));
 }
-void SignedType::printValue(std::ostream &out, int32_t value) {
-  out << value;
-}
+void SignedType::printValue(std::ostream &out, int32_t value) { out << value; }
 
 void UnsignedType::encode(NibbleWriter &writer) const {
   putKeyedPayload(writer, pic_token::kUnsignedKey, value_, unsignedWidth(value_));
 }
-void UnsignedType::printValue(std::ostream &out, uint32_t value) {
-  out << value << 'u';
-}
+void UnsignedType::printValue(std::ostream &out, uint32_t value) { out << value << 'u'; }
 
 void CharType::encode(NibbleWriter &writer) const {
   putKeyedPayload(writer, pic_token::kCharKey, value_, unsignedWidth(value_));
 }
-void CharType::printValue(std::ostream &out, uint32_t value) {
-  out << value;
-}
+void CharType::printValue(std::ostream &out, uint32_t value) { out << value; }
 
 void BooleanType::encode(NibbleWriter &writer) const {
   putKey(writer, value_ ? pic_token::kBooleanTrueKey : pic_token::kBooleanFalseKey);
@@ -130,9 +124,7 @@ void FixedPointType::encode(NibbleWriter &writer) const {
                   shortForm ? 4 : 8);
 }
 
-void VoidType::encode(NibbleWriter &writer) const {
-  putKey(writer, pic_token::kVoidKey);
-}
+void VoidType::encode(NibbleWriter &writer) const { putKey(writer, pic_token::kVoidKey); }
 int VoidType::equals(const PICType &other) const {
   return dynamic_cast<const VoidType *>(&other) != nullptr;
 }
@@ -140,14 +132,10 @@ void VoidType::printBody(std::ostream &out, std::string_view indent) const {
   out << indent << "void" << indent;
 }
 
-void DeltaType::encode(NibbleWriter &writer) const {
-  putKey(writer, pic_token::kDeltaKey);
-}
+void DeltaType::encode(NibbleWriter &writer) const { putKey(writer, pic_token::kDeltaKey); }
 int DeltaType::equals(const PICType &other) const {
   return dynamic_cast<const DeltaType *>(&other) != nullptr;
 }
-void DeltaType::printBody(std::ostream &out, std::string_view) const {
-  out << "delta";
-}
+void DeltaType::printBody(std::ostream &out, std::string_view) const { out << "delta"; }
 
 } // namespace arxmod

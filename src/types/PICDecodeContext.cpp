@@ -331,17 +331,11 @@ PICType *PICDecodeContext::makeBoolean(bool value) {
   return blob_.make<BooleanType>(value ? 1u : 0u);
 }
 
-PICType *PICDecodeContext::makeVoid() {
-  return blob_.make<VoidType>();
-}
+PICType *PICDecodeContext::makeVoid() { return blob_.make<VoidType>(); }
 
-PICType *PICDecodeContext::makeDelta() {
-  return blob_.make<DeltaType>();
-}
+PICType *PICDecodeContext::makeDelta() { return blob_.make<DeltaType>(); }
 
-PICType *PICDecodeContext::makeComplex() {
-  throw PICErrors(pic_error::kComplex);
-}
+PICType *PICDecodeContext::makeComplex() { throw PICErrors(pic_error::kComplex); }
 
 PICType *PICDecodeContext::makeArray(int arrayKey, const PICSemantic &payload) {
   using namespace pic_token;
@@ -381,9 +375,7 @@ PICType *PICDecodeContext::makeArray(int arrayKey, const PICSemantic &payload) {
   throw PICErrors(pic_error::kBadArraySize);
 }
 
-PICTypeContainer *PICDecodeContext::newList() {
-  return blob_.make<PICTypeContainer>();
-}
+PICTypeContainer *PICDecodeContext::newList() { return blob_.make<PICTypeContainer>(); }
 
 PICTypeContainer *PICDecodeContext::append(PICTypeContainer *list, PICType *value) {
   list->append(value);
@@ -410,9 +402,7 @@ PICType *PICDecodeContext::structureArray(StructureKey key, PICTypeContainer *el
   return array;
 }
 
-void PICDecodeContext::startProgram() {
-  program_ = blob_.make<Program>();
-}
+void PICDecodeContext::startProgram() { program_ = blob_.make<Program>(); }
 
 PICType *PICDecodeContext::invocation(uint32_t method, PICType *argument) {
   return blob_.make<MethodInvocation>(method, argument);

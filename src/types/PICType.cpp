@@ -62,9 +62,7 @@ std::string_view familyNameOf(std::string_view typeName) {
   return it == table.end() ? typeName : it->second;
 }
 
-std::string_view PICType::familyName() const {
-  return familyNameOf(typeName());
-}
+std::string_view PICType::familyName() const { return familyNameOf(typeName()); }
 
 bool PICType::isNamed() const {
   const std::string_view family = familyName();

@@ -150,12 +150,8 @@ template <typename T> T *picCast(PICType *value) {
 template <typename T> const T *picCast(const PICType *value) {
   return picCast<T>(const_cast<PICType *>(value));
 }
-template <typename T> T &picCast(PICType &value) {
-  return *picCast<T>(&value);
-}
-template <typename T> const T &picCast(const PICType &value) {
-  return *picCast<T>(&value);
-}
+template <typename T> T &picCast(PICType &value) { return *picCast<T>(&value); }
+template <typename T> const T &picCast(const PICType &value) { return *picCast<T>(&value); }
 
 // Value equality that treats two absent optional fields as equal.
 bool sameValue(const PICType *a, const PICType *b);

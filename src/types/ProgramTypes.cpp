@@ -13,9 +13,7 @@ namespace {
 constexpr uint32_t kLargestMethod = 32766;
 constexpr uint32_t kLargestShortMethod = 126;
 
-[[noreturn]] void refuse(std::string_view what) {
-  throw KSXmsg(std::string(what) + " picstmt ");
-}
+[[noreturn]] void refuse(std::string_view what) { throw KSXmsg(std::string(what) + " picstmt "); }
 
 } // namespace
 
@@ -24,9 +22,7 @@ MethodInvocation::MethodInvocation(MemoryBlob &blob, uint32_t method, PICType *a
   checkSameBlob(argument_);
 }
 
-bool MethodInvocation::hasValue() const {
-  return argument_->typeName() != "VoidType";
-}
+bool MethodInvocation::hasValue() const { return argument_->typeName() != "VoidType"; }
 
 void MethodInvocation::encode(NibbleWriter &writer) const {
   if (method_ == 0 || method_ > kLargestMethod)
@@ -42,9 +38,7 @@ void MethodInvocation::encode(NibbleWriter &writer) const {
     argument_->encodeAsValue(writer);
 }
 
-void MethodInvocation::encodeAsValue(NibbleWriter &) const {
-  refuse("CantWriteMethodInvocation");
-}
+void MethodInvocation::encodeAsValue(NibbleWriter &) const { refuse("CantWriteMethodInvocation"); }
 
 PICType *MethodInvocation::duplicate(MemoryBlob &) const {
   refuse("Cant Duplicate MethodInvocation");
@@ -83,13 +77,9 @@ void Statement::encode(NibbleWriter &writer) const {
   invocation_->encode(writer);
 }
 
-void Statement::encodeAsValue(NibbleWriter &) const {
-  refuse("CantWriteStatement");
-}
+void Statement::encodeAsValue(NibbleWriter &) const { refuse("CantWriteStatement"); }
 
-PICType *Statement::duplicate(MemoryBlob &) const {
-  refuse("Cant Duplicate Statement");
-}
+PICType *Statement::duplicate(MemoryBlob &) const { refuse("Cant Duplicate Statement"); }
 
 int Statement::equals(const PICType &other) const {
   const auto *statement = dynamic_cast<const Statement *>(&other);
@@ -115,9 +105,7 @@ void Program::encode(NibbleWriter &writer) const {
     statement->encode(writer);
 }
 
-void Program::encodeAsValue(NibbleWriter &) const {
-  refuse("CantWriteProgram");
-}
+void Program::encodeAsValue(NibbleWriter &) const { refuse("CantWriteProgram"); }
 
 void Program::printBody(std::ostream &out, std::string_view indent) const {
   for (const PICType *statement : items())

@@ -226,9 +226,7 @@ void PICTypeStructure::printBody(std::ostream &out, std::string_view indent) con
   out << indent;
 }
 
-NumericType *LogRecordType::numeric() const {
-  return picCast<NumericType>(field(1));
-}
+NumericType *LogRecordType::numeric() const { return picCast<NumericType>(field(1)); }
 
 ExtendedHandleType::ExtendedHandleType(MemoryBlob &blob, uint32_t handle, std::string_view name)
     : StructureImpl(blob) {
@@ -269,9 +267,7 @@ std::string ExceptionType::text() const {
   return text ? static_cast<const CharArrayBase *>(text)->text() : std::string();
 }
 
-void ExceptionType::setText(std::string_view text) {
-  setField(2, makeString(blob(), text));
-}
+void ExceptionType::setText(std::string_view text) { setField(2, makeString(blob(), text)); }
 
 void StringArrayType::printBody(std::ostream &out, std::string_view indent) const {
   for (const PICType *text : list())

@@ -38,7 +38,8 @@ TEST(ClockTest, AStopEndsAWaitOnEitherClock) {
   for (Clock *clock : {static_cast<Clock *>(&manual), static_cast<Clock *>(&system)}) {
     std::stop_source stop;
     bool reached = true;
-    std::thread waiter([&] { reached = clock->waitUntilTick(clock->tickNow() + 3'600'000, stop.get_token()); });
+    std::thread waiter(
+        [&] { reached = clock->waitUntilTick(clock->tickNow() + 3'600'000, stop.get_token()); });
     stop.request_stop();
     waiter.join();
     EXPECT_FALSE(reached);

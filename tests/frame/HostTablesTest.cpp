@@ -3,10 +3,10 @@
 // change detection of files in them.
 #include "FrameFixtures.h"
 #include "base/KSXmsg.h"
-#include "host/DeviceFileTable.h"
-#include "host/TranslatorDirectory.h"
 #include "frame/TranslatorTable.h"
 #include "host/ConfigDatabase.h"
+#include "host/DeviceFileTable.h"
+#include "host/TranslatorDirectory.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

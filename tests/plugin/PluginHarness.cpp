@@ -56,9 +56,7 @@ void noDevice(uint32_t, const uint8_t *, int32_t, uint8_t *, int32_t *replyLengt
 
 } // namespace
 
-TempHostDatabase &hostDatabase() {
-  return *PluginEnvironment::db;
-}
+TempHostDatabase &hostDatabase() { return *PluginEnvironment::db; }
 
 Call callProcess(const std::vector<uint8_t> &request, int32_t capacity, bool withAnswer) {
   Call call{false, capacity, std::vector<uint8_t>(capacity > 0 ? size_t(capacity) : 0)};

@@ -65,9 +65,7 @@ void TempHostDatabase::use(const std::filesystem::path &path) {
   ConfigDatabase::instance().reset();
 }
 
-void TempHostDatabase::exec(const std::string &sql) const {
-  run(file_, sql, nullptr);
-}
+void TempHostDatabase::exec(const std::string &sql) const { run(file_, sql, nullptr); }
 
 std::string TempHostDatabase::text(const std::string &sql) const {
   std::string result;

@@ -77,9 +77,7 @@ std::string sampleXml() {
   return out.str();
 }
 
-TEST(TreeFuzzTest, MutatedXmlTrees) {
-  fuzz(sampleXml(), "tree.xml", 10000, 1);
-}
+TEST(TreeFuzzTest, MutatedXmlTrees) { fuzz(sampleXml(), "tree.xml", 10000, 1); }
 
 TEST(TreeFuzzTest, MutatedTextTrees) {
   fuzz(textTreeString(*test::makeSampleTree()), "tree.dat", 10000, 2);

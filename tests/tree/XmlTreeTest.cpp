@@ -161,12 +161,12 @@ TEST(XmlTreeTest, ReaderAcceptsNumbersNamesAndUnknowns) {
 }
 
 TEST(XmlTreeTest, ObjectsAreFoundAtAnyDepthInDocumentOrder) {
-  auto objects = readXmlString(wrap(
-      "<t:ARX t:SA=\"ModuleObj\" t:H=\"1\"><t:OH><t:ARX t:SA=\"RegisterObj\" t:H=\"2\">"
-      "<t:V>x<t:ARX t:SA=\"RegisterObj\" t:H=\"3\"/></t:V></t:ARX></t:OH>"
-      "<t:ARX t:SA=\"RegisterObj\" t:H=\"4\"/></t:ARX>"
-      "<w><t:ARX t:SA=\"FancyObj\" t:H=\"9\"><t:ARX t:SA=\"ARXObj\" t:H=\"5\"/></t:ARX></w>"
-      "<t:ARX t:SA=\"ARXObj\" t:H=\"6\"/>"));
+  auto objects = readXmlString(
+      wrap("<t:ARX t:SA=\"ModuleObj\" t:H=\"1\"><t:OH><t:ARX t:SA=\"RegisterObj\" t:H=\"2\">"
+           "<t:V>x<t:ARX t:SA=\"RegisterObj\" t:H=\"3\"/></t:V></t:ARX></t:OH>"
+           "<t:ARX t:SA=\"RegisterObj\" t:H=\"4\"/></t:ARX>"
+           "<w><t:ARX t:SA=\"FancyObj\" t:H=\"9\"><t:ARX t:SA=\"ARXObj\" t:H=\"5\"/></t:ARX></w>"
+           "<t:ARX t:SA=\"ARXObj\" t:H=\"6\"/>"));
   ASSERT_TRUE(objects);
   std::vector<uint32_t> order;
   objects->forEach([&](const ARXObj &object) { order.push_back(object.handle()); });

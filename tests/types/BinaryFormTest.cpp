@@ -13,7 +13,6 @@ namespace {
 using test::Bytes;
 using test::encoded;
 
-
 std::string hex(const Bytes &bytes) {
   std::string text;
   char digits[4];

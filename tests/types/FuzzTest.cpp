@@ -16,7 +16,6 @@ namespace {
 using test::Bytes;
 using test::encoded;
 
-
 // Encodings of every sample and of a small program, to mutate.
 std::vector<Bytes> seedEncodings() {
   MemoryBlob blob(kProgramBlobSize);

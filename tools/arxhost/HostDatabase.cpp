@@ -61,9 +61,7 @@ HostDatabase::HostDatabase(sqlite3 *db, std::filesystem::path file)
 HostDatabase::HostDatabase(HostDatabase &&other) noexcept
     : db_(std::exchange(other.db_, nullptr)), file_(std::move(other.file_)) {}
 
-HostDatabase::~HostDatabase() {
-  sqlite3_close(db_);
-}
+HostDatabase::~HostDatabase() { sqlite3_close(db_); }
 
 void HostDatabase::fail(const std::string &what) const {
   throw ToolError(file_.string() + ": " + what);
