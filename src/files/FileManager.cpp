@@ -29,16 +29,6 @@ std::string pathIn(const FileWatch &watch, const std::string &name) {
   return (watch.directory.empty() ? translatorDirectory(false) : watch.directory) + "/" + name;
 }
 
-IRefPtr<ObjList> loadOrExplain(const std::string &path) {
-  try {
-    return loadTreeFile(path);
-  } catch (const KSXmsg &failure) {
-    if (failure.text().empty())
-      throw KSXmsg("Could not parse tree file '" + path + "'");
-    throw KSXmsg("Could not parse tree file '" + path + "'. Reason: " + failure.text());
-  }
-}
-
 } // namespace
 
 void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &donorName) {
@@ -79,16 +69,18 @@ void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &d
   }
 }
 
-FileManager::FileManager() : recheckInterval_(ConfigDatabase::kRefreshPeriodMs) {}
+FileManager::FileManager()
+    : recheckInterval_(ConfigDatabase::kRefreshPeriodMs), loader_(&loadTreeFile) {}
 
 FileManager &FileManager::instance() {
   static FileManager manager;
   return manager;
 }
 
-void FileManager::setRecheckInterval(uint32_t milliseconds) {
-  std::lock_guard guard(lock_);
-  recheckInterval_ = milliseconds;
+void FileManager::setRecheckInterval(uint32_t milliseconds) { recheckInterval_ = milliseconds; }
+
+void FileManager::setTreeFileLoader(TreeFileLoader loader) {
+  loader_ = loader ? loader : &loadTreeFile;
 }
 
 void FileManager::clear() {
@@ -96,25 +88,42 @@ void FileManager::clear() {
   trees_.clear();
 }
 
-// The throttle is ours so that the interval can be set; fileChanged does the
-// search of the two directories and the comparison of write times.
-bool FileManager::changed(CacheEntry &entry, const std::string &name, bool extension) {
-  FileWatch &watch = entry.watch;
-  if (watch.checked && (!watch.directory.empty() || extension) &&
-      ticksElapsed(watch.lastCheck, tickCount()) < recheckInterval_)
+std::shared_ptr<FileManager::CacheEntry> FileManager::entryFor(const std::string &name) {
+  std::lock_guard guard(lock_);
+  std::shared_ptr<CacheEntry> &entry = trees_[name];
+  if (!entry)
+    entry = std::make_shared<CacheEntry>();
+  return entry;
+}
+
+// The throttle is ours so that the interval can be set, and it applies to a
+// file that was not found as well: a device whose file is missing must not
+// make every call search the directories. fileChanged does the search of
+// the two directories and the comparison of write times.
+bool FileManager::changed(FileWatch &watch, const std::string &name, bool extension) const {
+  if (watch.checked && ticksElapsed(watch.lastCheck, tickCount()) < recheckInterval_)
     return false;
   watch.checked = false;
   return fileChanged(watch, name, extension);
 }
 
-IRefPtr<TranslationTree> FileManager::load(const CacheEntry &main, const std::string &name,
-                                           const CacheEntry *extension,
-                                           const std::string &extensionName) {
-  if (main.watch.directory.empty())
+IRefPtr<ObjList> FileManager::loadOrExplain(const std::string &path) const {
+  try {
+    return loader_.load()(path);
+  } catch (const KSXmsg &failure) {
+    if (failure.text().empty())
+      throw KSXmsg("Could not parse tree file '" + path + "'");
+    throw KSXmsg("Could not parse tree file '" + path + "'. Reason: " + failure.text());
+  }
+}
+
+IRefPtr<TranslationTree> FileManager::load(const CacheEntry &entry, const std::string &name,
+                                           const std::string &extensionName) const {
+  if (entry.watch.directory.empty())
     return nullptr;
-  IRefPtr<ObjList> objects = loadOrExplain(pathIn(main.watch, name));
-  if (extension && !extension->watch.directory.empty()) {
-    const std::string path = pathIn(extension->watch, extensionName);
+  IRefPtr<ObjList> objects = loadOrExplain(pathIn(entry.watch, name));
+  if (!extensionName.empty() && !entry.extensionWatch.directory.empty()) {
+    const std::string path = pathIn(entry.extensionWatch, extensionName);
     IRefPtr<ObjList> donor = loadOrExplain(path);
     try {
       combineTrees(objects.get(), donor.get(), path);
@@ -134,19 +143,19 @@ IRefPtr<TranslationTree> FileManager::getTree(uint32_t deviceId) {
                  ". The device might have been removed from the network configuration.");
   const std::string extensionName = extensionFileName(deviceId, true);
 
-  std::lock_guard guard(lock_);
-  CacheEntry &main = trees_[name];
-  CacheEntry *extension = extensionName.empty() ? nullptr : &trees_[extensionName];
-  const bool mainChanged = changed(main, name, false);
-  const bool extensionChanged = extension && changed(*extension, extensionName, true);
+  std::shared_ptr<CacheEntry> entry = entryFor(name);
+  std::lock_guard guard(entry->lock);
+  const bool mainChanged = changed(entry->watch, name, false);
+  const bool extensionChanged =
+      !extensionName.empty() && changed(entry->extensionWatch, extensionName, true);
   if (mainChanged || extensionChanged) {
-    main.tree.reset();
-    main.tree = load(main, name, extension, extensionName);
+    entry->tree.reset();
+    entry->tree = load(*entry, name, extensionName);
   }
-  if (!main.tree)
-    throw KSXmsg("File '" + pathIn(main.watch, name) +
+  if (!entry->tree)
+    throw KSXmsg("File '" + pathIn(entry->watch, name) +
                  "' does not exist or does not contain a valid ARX tree.");
-  return main.tree;
+  return entry->tree;
 }
 
 } // namespace arxmod

@@ -3,18 +3,26 @@
 //
 //   IRefPtr<TranslationTree> tree = FileManager::instance().getTree(deviceId);
 //
-// Each file name has one cache entry (shared by every device that names the
-// file) holding where the file was found, its last-write time and the tree
-// loaded from it. A device's tree is its tree file with its extension tree
-// file ("ext_" + name, when it exists) merged in by combineTrees. Files are
-// looked at again at most once per re-check interval; a translator holding a
-// tree keeps it when the cache replaces it.
+// Each tree file name has one cache entry (shared by every device that names
+// the file) holding where the file and its extension file ("ext_" + name)
+// were found, their last-write times and the tree loaded from them, the
+// extension merged in by combineTrees. Files are looked at again at most
+// once per re-check interval, whether they were found or not; a translator
+// holding a tree keeps it when the cache replaces it.
+//
+// Locks: the process-wide lock guards only the dictionary of entries and is
+// never held while a file is examined or parsed; each entry has its own
+// lock, held across its check, load and replacement, so calls for devices
+// with different files never wait on each other.
 #pragma once
 
 #include "host/TranslatorDirectory.h"
 #include "tree/TranslationTree.h"
 
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -41,20 +49,29 @@ public:
   void setRecheckInterval(uint32_t milliseconds);
   // Forgets every cache entry (for tests).
   void clear();
+  // Replaces the reader of one tree file (for tests; nullptr restores
+  // loadTreeFile).
+  using TreeFileLoader = IRefPtr<ObjList> (*)(const std::filesystem::path &path);
+  void setTreeFileLoader(TreeFileLoader loader);
 
 private:
   struct CacheEntry {
+    std::mutex lock; // held across the check, the load and the replacement
     FileWatch watch;
+    FileWatch extensionWatch;
     IRefPtr<TranslationTree> tree; // empty after a failed load
   };
 
-  bool changed(CacheEntry &entry, const std::string &name, bool extension);
-  IRefPtr<TranslationTree> load(const CacheEntry &main, const std::string &name,
-                                const CacheEntry *extension, const std::string &extensionName);
+  std::shared_ptr<CacheEntry> entryFor(const std::string &name);
+  bool changed(FileWatch &watch, const std::string &name, bool extension) const;
+  IRefPtr<TranslationTree> load(const CacheEntry &entry, const std::string &name,
+                                const std::string &extensionName) const;
+  IRefPtr<ObjList> loadOrExplain(const std::string &path) const;
 
-  std::mutex lock_; // held across the check, the load and the replacement
-  std::unordered_map<std::string, CacheEntry> trees_;
-  uint32_t recheckInterval_;
+  std::mutex lock_; // guards trees_ alone
+  std::unordered_map<std::string, std::shared_ptr<CacheEntry>> trees_;
+  std::atomic<uint32_t> recheckInterval_;
+  std::atomic<TreeFileLoader> loader_;
 
   FileManager();
 };

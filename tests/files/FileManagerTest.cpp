@@ -3,14 +3,16 @@
 #include "files/FileManager.h"
 #include "SampleTree.h"
 #include "TempHostDatabase.h"
+#include "base/Clock.h"
 #include "host/TranslatorDirectory.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
+#include "tree/TreeFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <thread>
+#include <future>
 
 namespace arxmod {
 namespace {
@@ -37,6 +39,9 @@ protected:
     FileManager::instance().clear();
     FileManager::instance().setRecheckInterval(60000);
   }
+
+  ManualClock clock_;
+  ScopedClock useClock_{clock_};
 
   static void write(const fs::path &path, const std::string &text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -96,15 +101,56 @@ TEST_F(FileManagerTest, PicksUpAnOverrideAfterTheRecheckInterval) {
   auto first = FileManager::instance().getTree(13);
   write(db_->overrideDirectory() / "d.dat", "saved_as_ARX 0x7 classid = ARX name = <8>override");
   EXPECT_EQ(FileManager::instance().getTree(13), first); // within the interval
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  clock_.advance(std::chrono::milliseconds(150));
   auto second = FileManager::instance().getTree(13);
   ASSERT_NE(second, first);
   EXPECT_EQ(second->find(7)->name(), "override");
   EXPECT_EQ(first->find(0x101)->name(), "r"); // the old tree lives on with its holder
 
   fs::remove(db_->overrideDirectory() / "d.dat");
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  clock_.advance(std::chrono::milliseconds(150));
   EXPECT_EQ(FileManager::instance().getTree(13)->count(), 2u); // back to the shipped file
+}
+
+TEST_F(FileManagerTest, MissingFileIsSearchedForAtMostOncePerRecheckInterval) {
+  const std::string missing =
+      "File '" + shipped("b.dat") + "' does not exist or does not contain a valid ARX tree.";
+  EXPECT_EQ(failure(11), missing);
+  write(shipped("b.dat"), kSmallTree);
+  EXPECT_EQ(failure(11), missing); // not looked for again within the interval
+  clock_.advance(std::chrono::milliseconds(60000));
+  EXPECT_EQ(FileManager::instance().getTree(11)->count(), 2u);
+}
+
+// A file that is being read holds only its own entry: a device with another
+// file is served meanwhile. The load of a.dat waits until the test lets it go.
+std::promise<void> *releaseLoad = nullptr;
+std::promise<void> *loadStarted = nullptr;
+
+IRefPtr<ObjList> stallingLoader(const std::filesystem::path &path) {
+  if (path.filename() == "a.dat") {
+    loadStarted->set_value();
+    releaseLoad->get_future().wait();
+  }
+  return loadTreeFile(path);
+}
+
+TEST_F(FileManagerTest, ParsingOneDevicesFileNeverBlocksAnotherDevice) {
+  write(shipped("a.dat"), kSmallTree);
+  write(shipped("b.dat"), kSmallTree);
+  std::promise<void> release, started;
+  releaseLoad = &release;
+  loadStarted = &started;
+  FileManager::instance().setTreeFileLoader(&stallingLoader);
+  auto stalled = std::async(std::launch::async, [] { return FileManager::instance().getTree(10); });
+  started.get_future().wait();
+  auto other = std::async(std::launch::async, [] { return FileManager::instance().getTree(11); });
+  const bool served = other.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  release.set_value();
+  EXPECT_TRUE(served) << "device 11 waited for the load of device 10";
+  EXPECT_EQ(other.get()->count(), 2u);
+  EXPECT_EQ(stalled.get()->count(), 2u);
+  FileManager::instance().setTreeFileLoader(nullptr);
 }
 
 TEST_F(FileManagerTest, MergesTheExtensionTree) {
