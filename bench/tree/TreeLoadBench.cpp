@@ -1,6 +1,7 @@
 // Loading a generated 16,000-object device tree from its XML and text
 // forms, against pugixml parsing the same XML alone, with the heap memory
-// the loaded tree keeps per object.
+// the loaded tree keeps per object; and look-ups in trees of up to 200,000
+// objects.
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 #include "tree/TreeFile.h"
@@ -156,6 +157,23 @@ void BM_LoadTextTree(benchmark::State &state) {
   report(state, textBytes().size(), [] { return loadTreeBytes(textBytes(), "tree.dat"); });
 }
 BENCHMARK(BM_LoadTextTree)->Unit(benchmark::kMillisecond);
+
+// Look-ups in a loaded tree of N objects, with handles spread as tree files
+// spread them: per look-up time should stay flat as N grows.
+void BM_FindInSizedTree(benchmark::State &state) {
+  const auto count = static_cast<uint32_t>(state.range(0));
+  ObjList objects;
+  for (uint32_t i = 0; i < count; ++i)
+    objects.insert(std::make_unique<ARXObj>(0x10000 + i * 0x20 + i % 16, 1, 0, "o"));
+  objects.sizeForCount();
+  uint32_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(objects.find(0x10000 + i * 0x20 + i % 16));
+    i = i + 7919 < count ? i + 7919 : (i + 7919) % count;
+  }
+  state.counters["buckets"] = static_cast<double>(objects.bucketCount());
+}
+BENCHMARK(BM_FindInSizedTree)->Arg(1000)->Arg(16000)->Arg(40000)->Arg(100000)->Arg(200000);
 
 } // namespace
 } // namespace arxmod

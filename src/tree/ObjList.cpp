@@ -29,6 +29,12 @@ bool ObjList::insert(std::unique_ptr<ARXObj> object) {
   return true;
 }
 
+void ObjList::sizeForCount() {
+  const size_t buckets = std::max(bucketCountFor(count()), heads_.size());
+  if (buckets != heads_.size())
+    rehash(buckets);
+}
+
 void ObjList::rehash(size_t buckets) {
   heads_.assign(std::max<size_t>(buckets, 1), kNoEntry);
   for (uint32_t at = 0; at < entries_.size(); ++at) {

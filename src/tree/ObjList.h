@@ -22,8 +22,8 @@
 
 namespace arxmod {
 
-// The bucket count a dictionary of `count` objects is given after a load:
-// 59 up to 100 objects, rising in steps to 16001 from 12001 objects on.
+// The least bucket count a dictionary of `count` objects is given after a
+// load: 59 up to 100 objects, rising in steps to 16001 from 12001 objects on.
 size_t bucketCountFor(size_t count);
 
 class ObjList : public RefBase {
@@ -53,8 +53,9 @@ public:
   const std::string &revision() const { return revision_; }
   void setRevision(std::string revision) { revision_ = std::move(revision); }
 
-  // Rebuilds the dictionary with bucketCountFor(count()) buckets.
-  void sizeForCount() { rehash(bucketCountFor(count())); }
+  // Rebuilds the dictionary with bucketCountFor(count()) buckets, or keeps
+  // the larger table that inserts grew, so chains stay short at any size.
+  void sizeForCount();
   size_t bucketCount() const { return heads_.size(); }
 
   std::mutex &lock() const { return lock_; }

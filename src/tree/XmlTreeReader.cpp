@@ -16,6 +16,7 @@
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 #include "tree/TreeFormat.h"
+#include "tree/XmlShortName.h"
 #include "types/MethodTable.h"
 
 #include <algorithm>
@@ -92,20 +93,6 @@ constexpr std::pair<std::string_view, FieldEntry> kFields[] = {
     {"t:BL", {Field::Element, ElementBit::BoolLabels}},
 };
 
-// Names are "t:" and one or two ASCII characters, so those characters index
-// a table directly; this look-up runs for every attribute and child element
-// of a tree and a hash of the name costs more than the rest of the read.
-constexpr size_t kShortNameKeys = 128 * 128;
-constexpr size_t kNoField = kShortNameKeys;
-constexpr size_t shortNameKey(const char *name) {
-  const auto first = static_cast<unsigned char>(name[2]);
-  const auto second = first ? static_cast<unsigned char>(name[3]) : 0;
-  if (name[0] != 't' || name[1] != ':' || !first || first >= 128 || second >= 128 ||
-      (second && name[4]))
-    return kNoField;
-  return first * 128 + second;
-}
-
 constexpr uint8_t kNotAField = 0xFF;
 constexpr auto kFieldTable = [] {
   std::array<uint8_t, kShortNameKeys> table{};
@@ -117,7 +104,7 @@ constexpr auto kFieldTable = [] {
 
 const FieldEntry *findField(const char *name) {
   const size_t key = shortNameKey(name);
-  if (key == kNoField || kFieldTable[key] == kNotAField)
+  if (key == kNoShortName || kFieldTable[key] == kNotAField)
     return nullptr;
   return &kFields[kFieldTable[key]].second;
 }

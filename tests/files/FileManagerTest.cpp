@@ -217,20 +217,5 @@ TEST(CombineTreesTest, RefusesConflictsAndMergesModules) {
   EXPECT_FALSE(dynamic_cast<ModuleObj *>(empty->find(5))->setups()); // empty stays absent
 }
 
-TEST(ObjListTest, BucketCountsFollowTheSizeTable) {
-  const struct {
-    size_t count, buckets;
-  } cases[] = {{0, 59},       {100, 59},      {101, 137},     {151, 211},    {301, 401},
-               {501, 673},    {1001, 1361},   {2501, 3331},   {5001, 6673},  {8000, 6673},
-               {8001, 10667}, {12000, 10667}, {12001, 16001}, {40000, 16001}};
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.count);
-    EXPECT_EQ(bucketCountFor(c.count), c.buckets);
-  }
-  auto sample = test::makeSampleTree();
-  sample->sizeForCount();
-  EXPECT_EQ(sample->bucketCount(), bucketCountFor(sample->count()));
-}
-
 } // namespace
 } // namespace arxmod

@@ -229,5 +229,33 @@ TEST(ObjectModelTest, RegisterValueIsParsedIntoTheArena) {
   EXPECT_TRUE(blob.contains(value));
 }
 
+TEST(ObjListTest, BucketCountsFollowTheSizeTable) {
+  const struct {
+    size_t count, buckets;
+  } cases[] = {{0, 59},       {100, 59},      {101, 137},     {151, 211},    {301, 401},
+               {501, 673},    {1001, 1361},   {2501, 3331},   {5001, 6673},  {8000, 6673},
+               {8001, 10667}, {12000, 10667}, {12001, 16001}, {40000, 16001}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.count);
+    EXPECT_EQ(bucketCountFor(c.count), c.buckets);
+  }
+}
+
+// Inserting grows the table to keep chains short; sizing after a load uses
+// the table above as the least size and never shrinks what inserts grew.
+TEST(ObjListTest, SizingAfterALoadNeverShrinksTheTable) {
+  for (size_t count : {size_t{150}, size_t{40000}, size_t{200000}}) {
+    SCOPED_TRACE(count);
+    ObjList objects;
+    for (uint32_t handle = 1; handle <= count; ++handle)
+      objects.insert(std::make_unique<ARXObj>(handle, 1, 0, "o"));
+    const size_t grown = objects.bucketCount();
+    objects.sizeForCount();
+    EXPECT_EQ(objects.bucketCount(), std::max(grown, bucketCountFor(count)));
+    EXPECT_GE(objects.bucketCount(), count);
+    EXPECT_TRUE(objects.contains(static_cast<uint32_t>(count)));
+  }
+}
+
 } // namespace
 } // namespace arxmod

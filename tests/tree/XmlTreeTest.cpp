@@ -5,8 +5,12 @@
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 #include "tree/TreeFile.h"
+#include "tree/XmlShortName.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
 
 #include <unistd.h>
 
@@ -158,6 +162,22 @@ TEST(XmlTreeTest, ReaderAcceptsNumbersNamesAndUnknowns) {
   EXPECT_EQ(manager->inputClasses()->front(), (std::vector<uint32_t>{1, 2, 0, 23, 77}));
   EXPECT_EQ(objects->find(33)->classNumber(), 0u);
   EXPECT_EQ(objects->find(33)->owner(), objects.get());
+}
+
+// Each name sits in a heap block of exactly its size, so AddressSanitizer
+// reports any read past its terminator.
+TEST(XmlTreeTest, ShortNamesAreNeverReadPastTheirEnd) {
+  const std::pair<const char *, size_t> cases[] = {
+      {"", kNoShortName},      {"t", kNoShortName},   {"x", kNoShortName},
+      {"t:", kNoShortName},    {"t:H", 'H' * 128},    {"t:SA", 'S' * 128 + 'A'},
+      {"t:SAX", kNoShortName}, {"u:H", kNoShortName}, {"t:\xc3", kNoShortName}};
+  for (const auto &[text, key] : cases) {
+    SCOPED_TRACE(text);
+    const size_t size = std::strlen(text) + 1;
+    auto name = std::make_unique<char[]>(size);
+    std::memcpy(name.get(), text, size);
+    EXPECT_EQ(shortNameKey(name.get()), key);
+  }
 }
 
 TEST(XmlTreeTest, ObjectsAreFoundAtAnyDepthInDocumentOrder) {
