@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 namespace arxmod {
@@ -59,18 +60,28 @@ TEST(MemoryBlobTest, RegistryFindsTheArenaOfAnAddress) {
   EXPECT_EQ(RegisteredMemoryBlob::containing(&local), nullptr);
 }
 
-TEST(MemoryBlobTest, ArenasOnSeveralThreadsStayApart) {
+// Every value a thread builds lies in its own arena, the registry finds that
+// arena for it, and no other thread's values overwrite it.
+TEST(MemoryBlobConcurrentTest, ArenasOnSeveralThreadsStayApart) {
+  std::atomic<int> misplaced{0};
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([] {
+  for (uint32_t t = 0; t < 4; ++t)
+    threads.emplace_back([t, &misplaced] {
       for (int i = 0; i < 200; ++i) {
         RegisteredMemoryBlob blob(kProgramBlobSize);
-        for (int j = 0; j < 100; ++j)
-          blob.make<UnsignedType>(static_cast<uint32_t>(j));
+        std::vector<UnsignedType *> values;
+        for (uint32_t j = 0; j < 100; ++j)
+          values.push_back(blob.make<UnsignedType>(t * 1000 + j));
+        for (uint32_t j = 0; j < values.size(); ++j)
+          if (!blob.contains(values[j]) ||
+              RegisteredMemoryBlob::containing(values[j]) != &blob ||
+              values[j]->get() != t * 1000 + j)
+            ++misplaced;
       }
     });
   for (auto &thread : threads)
     thread.join();
+  EXPECT_EQ(misplaced.load(), 0);
 }
 
 TEST(MixinRegisteredBlobTest, ValueOutsideItsArenaIsRefusedWhileCheckIsOn) {
