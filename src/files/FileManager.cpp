@@ -34,7 +34,8 @@ std::string pathIn(const FileWatch &watch, const std::string &name) {
 void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &donorName) {
   if (!recipient || !donor)
     throw KSXmsg("FileManager: Invalid tree references passed to CombineTrees.");
-  std::scoped_lock guard(recipient->lock(), donor->lock());
+  std::unique_lock write(recipient->lock());
+  std::shared_lock read(donor->lock());
   for (const ARXObj *given : donor->writeOrder()) {
     const uint32_t handle = given->handle();
     ARXObj *present = recipient->find(handle);

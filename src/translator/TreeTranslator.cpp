@@ -5,7 +5,7 @@
 #include "types/StructureTypes.h"
 
 #include <cstdio>
-#include <mutex>
+#include <shared_mutex>
 
 namespace XLARX {
 
@@ -18,7 +18,7 @@ PICType *TreeTranslator::invokeTree(uint32_t handle, uint32_t method, PICType *a
   const arxmod::ObjList &objects = *deviceTree->objects();
   PICType *result = nullptr;
   {
-    std::lock_guard guard(objects.lock());
+    std::shared_lock guard(objects.lock());
     if (const arxmod::ARXObj *object = objects.find(handle))
       result = invokeForClass(*object, method, argument);
     else {

@@ -16,7 +16,7 @@
 #include "tree/ARXObj.h"
 
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -58,7 +58,9 @@ public:
   void sizeForCount();
   size_t bucketCount() const { return heads_.size(); }
 
-  std::mutex &lock() const { return lock_; }
+  // Shared by readers (look-ups and invocations), exclusive for writers
+  // (merges, label updates), so readers of one tree never wait on each other.
+  std::shared_mutex &lock() const { return lock_; }
 
 private:
   static constexpr uint32_t kNoEntry = UINT32_MAX;
@@ -74,7 +76,7 @@ private:
   std::vector<Entry> entries_;
   std::vector<uint32_t> heads_; // per bucket, its first entry or kNoEntry
   std::string revision_;
-  mutable std::mutex lock_;
+  mutable std::shared_mutex lock_;
 };
 
 } // namespace arxmod

@@ -1,7 +1,7 @@
 // TranslationTree: the assembled tree of a device, as translators see it.
 //
-// TreeReader is the look-up interface; TranslationTree serialises every call
-// with the ObjList's lock and keeps the ObjList alive through its counted
+// TreeReader is the look-up interface; TranslationTree takes the ObjList's
+// lock (shared) for every call and keeps the ObjList alive through its counted
 // reference, so an object found stays valid while the caller holds the
 // tree, even after FileManager has replaced it with a newer one.
 // TranslationTreeReader answers the same look-ups without locking, for code

@@ -15,7 +15,6 @@
 
 #include <cctype>
 #include <charconv>
-#include <mutex>
 #include <vector>
 
 namespace arxmod {
@@ -367,15 +366,9 @@ private:
   size_t position_ = 0;
 };
 
-std::mutex &parserLock() {
-  static std::mutex lock;
-  return lock;
-}
-
 } // namespace
 
 TextParseResult parsePICTextWithReport(std::string_view text, MemoryBlob &blob) {
-  std::lock_guard<std::mutex> guard(parserLock());
   Parser parser(text, blob);
   TextParseResult result;
   try {

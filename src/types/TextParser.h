@@ -13,7 +13,8 @@
 // A text that yields no value (a syntax error, an unknown method name, more
 // than 150 levels of nesting, a token longer than the scanner's buffer)
 // comes back as a "Char08Array" holding the text itself, so a caller always
-// gets a value. One process-wide lock serialises the parses.
+// gets a value. A parse keeps all its state in the parser object of the
+// call, so parses on several threads run side by side without a lock.
 #pragma once
 
 #include "types/ProgramTypes.h"

@@ -16,7 +16,7 @@ TEST(ClockTest, TickDeadlinesHoldAcrossTheWrap) {
   EXPECT_EQ(ticksElapsed(0xFFFFFFF0u, 0x10u), 0x20u);
 }
 
-TEST(ClockTest, ManualClockStepsWakeWaitersOnlyWhenDue) {
+TEST(ClockConcurrentTest, ManualClockStepsWakeWaitersOnlyWhenDue) {
   ManualClock clock(WallTime(std::chrono::seconds(100)), 0xFFFFFF00u);
   std::atomic<int> woken{0};
   std::jthread waiter([&](std::stop_token stop) {
@@ -32,7 +32,7 @@ TEST(ClockTest, ManualClockStepsWakeWaitersOnlyWhenDue) {
   EXPECT_EQ(unixWholeSeconds(clock.wallNow()), 100);
 }
 
-TEST(ClockTest, AStopEndsAWaitOnEitherClock) {
+TEST(ClockConcurrentTest, AStopEndsAWaitOnEitherClock) {
   ManualClock manual;
   SystemClock system;
   for (Clock *clock : {static_cast<Clock *>(&manual), static_cast<Clock *>(&system)}) {

@@ -135,7 +135,7 @@ IRefPtr<ObjList> stallingLoader(const std::filesystem::path &path) {
   return loadTreeFile(path);
 }
 
-TEST_F(FileManagerTest, ParsingOneDevicesFileNeverBlocksAnotherDevice) {
+TEST_F(FileManagerTest, ConcurrentLoadOfOneFileNeverBlocksAnotherDevice) {
   write(shipped("a.dat"), kSmallTree);
   write(shipped("b.dat"), kSmallTree);
   std::promise<void> release, started;

@@ -15,19 +15,24 @@ using RunCommandTest = ToolFixture;
 TEST_F(RunCommandTest, RunsAProgramOnTheSampleTreeAndExplainsFailures) {
   std::ostringstream out;
   initCommand(db, out);
+  NewDevice forgotten;
+  forgotten.name = "meter0";
+  forgotten.treeFile = "never_copied.xml";
+  deviceAddCommand(db, forgotten, out);
   NewDevice meter;
   meter.name = "meter1";
   meter.treeFile = "mx4110_sample_tree.xml";
   deviceAddCommand(db, meter, out);
-  RunOptions run{"meter1", "0x100 ARX_read_name\n0x110 Register_read_value\n0x999 1\n",
+  RunOptions run{"meter0", "0x100 ARX_read_name\n0x110 Register_read_value\n0x999 1\n",
                  ARXMOD_PLUGIN_PATH, false};
 
   std::ostringstream missingTree;
   EXPECT_EQ(runCommand(db, run, missingTree), 1);
-  EXPECT_NE(missingTree.str().find("mx4110_sample_tree.xml' does not exist"), std::string::npos)
+  EXPECT_NE(missingTree.str().find("never_copied.xml' does not exist"), std::string::npos)
       << missingTree.str();
 
   std::filesystem::copy_file(ARXMOD_SAMPLE_TREE, dir / "translators" / meter.treeFile);
+  run.device = "meter1";
   std::ostringstream answer;
   EXPECT_EQ(runCommand(db, run, answer), 0) << answer.str();
   EXPECT_NE(answer.str().find("0x100 ARX_read_name\n    -> Power Meter\n"
