@@ -1,0 +1,37 @@
+// TcpBackend: Modbus TCP to one server, over one connection that is opened
+// on first use, kept for later exchanges and opened again after it broke.
+//
+// Every request gets the next transaction identifier; frames that answer
+// another transaction (a late reply to a request that timed out, a peer's
+// stray frame) are read and dropped until the reply timeout. A frame whose
+// header cannot be trusted, or that stops half way, is a garbled reply and
+// ends the connection, so that the next exchange starts on a clean stream.
+#pragma once
+
+#include "transport/Backend.h"
+#include "transport/ConnectionText.h"
+#include "transport/Io.h"
+
+namespace arxhost::transport {
+
+class TcpBackend final : public Backend {
+public:
+  explicit TcpBackend(TcpAddress address) : address_(std::move(address)) {}
+
+  BackendResult exchange(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply) override;
+  void disconnect() override { socket_.reset(); }
+
+private:
+  // A connection that is open and not closed by the peer, opened if need be.
+  bool connected(std::string &error);
+  BackendResult awaitReply(uint16_t transaction, uint8_t unit);
+  BackendResult broken(const std::string &what);
+  BackendResult cutShort(size_t received, size_t expected);
+  std::string where() const;
+
+  TcpAddress address_;
+  FileDescriptor socket_;
+  uint16_t transaction_ = 0;
+};
+
+} // namespace arxhost::transport
