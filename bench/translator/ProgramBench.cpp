@@ -20,25 +20,34 @@
 namespace {
 
 constexpr uint16_t kDevice = 9;
+constexpr uint16_t kThreadDevices = 4; // devices 9 to 12, each with a tree file of its own
 
-// A host database whose device 9 has the sample tree, cached by a first call.
+// A host database whose devices 9 to 12 have copies of the sample tree.
 void prepareHost() {
   static const bool prepared = [] {
     const auto dir = std::filesystem::temp_directory_path() / "arxmod-translator-bench";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "translators" / "override");
-    std::filesystem::copy_file(ARXMOD_SAMPLE_TREE, dir / "translators" / "sample.xml");
+    std::string devices;
+    for (uint16_t device = kDevice; device < kDevice + kThreadDevices; ++device) {
+      const std::string tree = "sample" + std::to_string(device) + ".xml";
+      std::filesystem::copy_file(ARXMOD_SAMPLE_TREE, dir / "translators" / tree);
+      devices += std::string(devices.empty() ? "" : ",") + "(" + std::to_string(device) +
+                 ",'meter" + std::to_string(device) + "',1,'" + tree + "')";
+    }
     const auto file = dir / "host.db";
     arxmod::createHostDatabase(file);
     sqlite3 *db = nullptr;
     sqlite3_open(file.c_str(), &db);
-    const std::string sql =
-        "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
-        "INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL);"
-        "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(9,'meter',1,'sample.xml');"
-        "INSERT INTO HostSetting VALUES('TranslatorDirectory','" +
-        (dir / "translators").string() + "/'),('TranslatorOverrideDirectory','" +
-        (dir / "translators" / "override").string() + "');";
+    const std::string sql = "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
+                            "INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL);"
+                            "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES" +
+                            devices +
+                            ";"
+                            "INSERT INTO HostSetting VALUES('TranslatorDirectory','" +
+                            (dir / "translators").string() +
+                            "/'),('TranslatorOverrideDirectory','" +
+                            (dir / "translators" / "override").string() + "');";
     sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
     setenv("ARXMOD_HOST_DB", file.c_str(), 1);
@@ -64,7 +73,7 @@ std::vector<uint8_t> programBytes() {
   return bytes;
 }
 
-std::vector<uint8_t> requestPacket() {
+std::vector<uint8_t> requestPacket(uint16_t device = kDevice) {
   auto message = std::make_unique<arxmod::PIC_Message>();
   message->impl().setActions(arxmod::PIC_MessageImpl::kRequest | arxmod::PIC_MessageImpl::kExecute);
   message->impl().setProgram(programBytes());
@@ -73,7 +82,7 @@ std::vector<uint8_t> requestPacket() {
   envelope->setNodeMessage(std::make_unique<arxmod::PIC_MessageIncluded>(std::move(message)));
   arxmod::DL_Info packet;
   packet.translatorId = 1;
-  packet.deviceId = kDevice;
+  packet.deviceId = device;
   packet.data = envelope->encode();
   return packet.toBytes();
 }
@@ -91,6 +100,24 @@ void BM_ProcessTreeProgram(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_ProcessTreeProgram);
+
+// Calls per second (items_per_second) with 1, 2 and 4 threads, each calling
+// for its own device: calls for different devices share no lock on their way.
+void BM_ProcessThroughputOwnDevices(benchmark::State &state) {
+  prepareHost();
+  const auto device = static_cast<uint16_t>(kDevice + state.thread_index() % kThreadDevices);
+  const auto request = requestPacket(device);
+  std::vector<uint8_t> answer(65536);
+  for (auto _ : state) {
+    int32_t length = static_cast<int32_t>(answer.size());
+    if (!arxmod::processCall(1, request.data(), static_cast<int32_t>(request.size()), answer.data(),
+                             &length, nullptr))
+      state.SkipWithError("Process failed");
+    benchmark::DoNotOptimize(length);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ProcessThroughputOwnDevices)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 void BM_DecodeTreeProgram(benchmark::State &state) {
   const auto bytes = programBytes();
