@@ -7,6 +7,7 @@
 #include "map/ModbusFormatter.h"
 
 #include "base/KSXmsg.h"
+#include "base/NeverDestroyed.h"
 #include "map/RegisterCodecs.h"
 #include "map/TranslationInfo.h"
 
@@ -194,10 +195,9 @@ void encode64(uint64_t bits, bool lowFirst, std::span<uint16_t> registers) {
 
 } // namespace
 
-ModbusFormatter &ModbusFormatter::instance() {
-  static ModbusFormatter formatter; // made once, thread-safely, on first use
-  return formatter;
-}
+// Never destroyed: calculation threads may still decode while the runtime
+// destroys statics at process exit.
+ModbusFormatter &ModbusFormatter::instance() { return arxmod::neverDestroyed<ModbusFormatter>(); }
 
 bool ModbusFormatter::parseFormatName(std::string_view name, arxmod::TranslationInfo &entry) const {
   const std::optional<uint32_t> code = formatCodeOf(name);

@@ -1,9 +1,15 @@
-// TranslationTree: the locked look-ups.
+// TranslationTree: the creation stamp and the locked look-ups.
 #include "tree/TranslationTree.h"
 
+#include <atomic>
 #include <shared_mutex>
 
 namespace arxmod {
+
+TranslationTree::TranslationTree(IRefPtr<ObjList> objects) : objects_(std::move(objects)) {
+  static std::atomic<uint64_t> lastStamp{0};
+  creationStamp_ = lastStamp.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 const ARXObj *TranslationTree::find(uint32_t handle) const {
   std::shared_lock guard(objects_->lock());

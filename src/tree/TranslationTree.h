@@ -14,6 +14,7 @@
 #include "base/RefBase.h"
 #include "tree/ObjList.h"
 
+#include <cstdint>
 #include <string>
 
 namespace arxmod {
@@ -42,7 +43,7 @@ private:
 
 class TranslationTree : public RefBase, public TreeReader {
 public:
-  explicit TranslationTree(IRefPtr<ObjList> objects) : objects_(std::move(objects)) {}
+  explicit TranslationTree(IRefPtr<ObjList> objects);
 
   const ARXObj *find(uint32_t handle) const override;
   bool contains(uint32_t handle) const override;
@@ -52,8 +53,14 @@ public:
   // The object set, for writers and merges that take its lock themselves.
   const IRefPtr<ObjList> &objects() const { return objects_; }
 
+  // Tells this tree from every other tree of the process, so that a map
+  // prepared against a tree sees when it is handed a reloaded one, even one
+  // made in the same millisecond. Never 0.
+  uint64_t creationStamp() const { return creationStamp_; }
+
 private:
   IRefPtr<ObjList> objects_;
+  uint64_t creationStamp_;
 };
 
 } // namespace arxmod
