@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <stop_token>
 #include <string>
+#include <vector>
 
 namespace arxhost {
 
@@ -24,5 +26,14 @@ int runCommand(const std::filesystem::path &dbFile, const RunOptions &options, s
 
 int pingCommand(const std::filesystem::path &dbFile, const std::string &deviceName,
                 const std::filesystem::path &pluginFile, std::ostream &out);
+
+struct SimOptions {
+  std::string listen = "127.0.0.1:1502";
+  int unit = 1;
+  std::vector<std::string> faults; // the text form of sim::Fault
+};
+// Serves the simulated meter until `stop`; prints "listening on HOST:PORT"
+// once it accepts connections.
+int simCommand(const SimOptions &options, std::ostream &out, std::stop_token stop);
 
 } // namespace arxhost

@@ -3,6 +3,7 @@
 // communications server does.
 #include "Commands.h"
 #include "PluginLibrary.h"
+#include "StopSignals.h"
 
 #include <CLI/CLI.hpp>
 
@@ -58,6 +59,23 @@ int main(int argc, char **argv) {
   runCommand->add_flag("--raw", run.raw, "also print the request and answer envelope bytes");
   runCommand->add_option("--plugin", run.pluginFile, "plug-in file")->capture_default_str();
 
+  arxhost::SimOptions sim;
+  auto *simCommand = app.add_subcommand(
+      "sim", "serve the simulated meter over Modbus TCP until SIGINT or SIGTERM");
+  simCommand->add_option("--listen", sim.listen, "HOST:PORT to listen on; port 0 picks a free one")
+      ->capture_default_str();
+  simCommand->add_option("--unit", sim.unit, "Modbus unit number it answers")
+      ->check(CLI::Range(0, 255))
+      ->capture_default_str();
+  simCommand->add_option("--fault", sim.faults,
+                         "a fault to inject, repeatable: KIND[:VALUE][,fc=N][,times=N|,always]");
+  simCommand->footer(
+      "Fault kinds: noreply | exception:N | cut[:BYTES] | function[:CODE] |\n"
+      "  transmission[:N] (function 100 only) | delay:MS\n"
+      "Options: fc=N only requests of function N; times=N the next N requests\n"
+      "  (default 1); always every request; unit=N the unit (must be --unit).\n"
+      "Example: arxhost sim --listen 127.0.0.1:0 --fault exception:6,fc=16 --fault delay:1500");
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (app.got_subcommand("init"))
@@ -76,6 +94,10 @@ int main(int argc, char **argv) {
       if (run.program.find_first_not_of(" \t\r\n") == std::string::npos)
         throw arxhost::ToolError("no program: give statements or --file FILE");
       return arxhost::runCommand(dbFile, run, std::cout);
+    }
+    if (simCommand->parsed()) {
+      arxhost::StopSignals signals;
+      return arxhost::simCommand(sim, std::cout, signals.token());
     }
     if (ping->parsed())
       return arxhost::pingCommand(dbFile, pingDevice, pluginFile, std::cout);
