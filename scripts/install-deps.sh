@@ -3,8 +3,8 @@
 # Asks apt only when something is missing, so repeated runs are quick.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config bison libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3)
+packages=(g++ clang clang-format cmake ninja-build bison libgtest-dev libgmock-dev libbenchmark-dev
+          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3 python3-pymodbus)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,81 +3,18 @@
 // mistakes on its command line.
 #include "ToolFixture.h"
 
+#include "ChildProcess.h"
+
 #include "transport/DeviceExchange.h"
-#include "transport/Io.h"
 
 #include "frame/DL_Info.h"
 
 #include <csignal>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
-extern char **environ;
 
 namespace arxhost {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// arxhost started with `arguments`, its standard output in a pipe.
-class ToolProcess {
-public:
-  explicit ToolProcess(std::vector<std::string> arguments) {
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    output_.reset(fds[0]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    arguments.insert(arguments.begin(), ARXHOST_PATH);
-    std::vector<char *> argv;
-    for (std::string &argument : arguments)
-      argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, ARXHOST_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-  }
-  ~ToolProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  // The first line it prints, waiting 5 s at most.
-  std::string firstLine() {
-    std::string line;
-    char c = 0;
-    while (transport::waitReady(output_.get(), POLLIN, transport::deadlineIn(5000)).status ==
-               transport::IoStatus::Done &&
-           ::read(output_.get(), &c, 1) == 1 && c != '\n')
-      line += c;
-    return line;
-  }
-
-  // Sends `signal` and returns the exit status, or -1 when it has not
-  // exited within 5 s.
-  int stopWith(int signal) {
-    ::kill(pid_, signal);
-    for (int i = 0; i < 500; ++i) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
-  }
-
-private:
-  pid_t pid_ = -1;
-  transport::FileDescriptor output_;
-};
 
 Bytes ask(const transport::DeviceExchange &device, const Bytes &pdu) {
   arxmod::DL_Info packet;
@@ -98,9 +35,9 @@ using SimCommandTest = ToolFixture;
 TEST_F(SimCommandTest, ServesTheSimulatedMeterUntilSignalled) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);
-    ToolProcess sim(
-        {"sim", "--listen", "127.0.0.1:0", "--unit", "3", "--fault", "exception:6,fc=16"});
-    const std::string line = sim.firstLine();
+    arxmod::test::ChildProcess sim({ARXHOST_PATH, "sim", "--listen", "127.0.0.1:0", "--unit", "3",
+                                    "--fault", "exception:6,fc=16"});
+    const std::string line = sim.readLine();
     ASSERT_EQ(line.rfind("listening on 127.0.0.1:", 0), 0u) << line;
     transport::PortPool pool;
     const auto meter = transport::openDeviceExchange({"Port", "tcp://" + line.substr(13), 3}, pool);
@@ -109,7 +46,7 @@ TEST_F(SimCommandTest, ServesTheSimulatedMeterUntilSignalled) {
     EXPECT_EQ(ask(*meter, write), (Bytes{16, 0, 9, 0, 1}));
     EXPECT_EQ(ask(*meter, {3, 0, 9, 0, 1}), (Bytes{3, 2, 0x12, 0x34}));
     EXPECT_EQ(ask(*meter, {20, 7, 6, 0, 1, 0x27, 0x0F, 0, 1}), (Bytes{20, 4, 3, 6, 0, 0}));
-    EXPECT_EQ(sim.stopWith(signal), 0);
+    EXPECT_EQ(sim.stop(signal), 0);
   }
 }
 
