@@ -66,7 +66,11 @@ protected:
     const std::string text = readFile(path);
     return {text.begin(), text.end()};
   }
+  // Writes a new file in place of any old one (a new inode: truncating a
+  // file makes some file systems flush it on close, which the fuzz loops
+  // would wait for ten thousand times).
   void writeBytes(const std::filesystem::path &path, const std::vector<uint8_t> &bytes) const {
+    std::filesystem::remove(path);
     FILE *file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), file);
