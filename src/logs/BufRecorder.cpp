@@ -136,18 +136,40 @@ bool BufRecorder::saveIfChanged() {
     saveFaultReported_ = false;
     return true;
   } catch (const RecorderFileError &failure) {
-    logBufferTrace()(logKeyText(key_), failure.text());
-    if (!saveFaultReported_)
-      reportLogFileFault(logBufferTrace(), failure.text(), failure.file(),
-                         failure.error() ? errorText(failure.error()) : "");
-    saveFaultReported_ = true;
+    reportSaveFault(failure, failure.file(), failure.error());
   } catch (const KSXmsg &failure) {
-    logBufferTrace()(logKeyText(key_), failure.text());
-    if (!saveFaultReported_)
-      reportLogFileFault(logBufferTrace(), failure.text(), file_);
-    saveFaultReported_ = true;
+    reportSaveFault(failure, file_, 0);
   }
   return false;
+}
+
+bool BufRecorder::flushSaved() {
+  try {
+    flushSavedFile();
+    return true;
+  } catch (const RecorderFileError &failure) {
+    reportSaveFault(failure, failure.file(), failure.error());
+    return false;
+  }
+}
+
+void BufRecorder::markAllChanged() {
+  for (Slot &slot : slots_) {
+    if (slot.written && !slot.changed) {
+      slot.changed = true;
+      ++changedSlots_;
+    }
+  }
+  auxChanged_ = true;
+  changed_ = true;
+}
+
+void BufRecorder::reportSaveFault(const KSXmsg &failure, const std::filesystem::path &file,
+                                  int error) {
+  logBufferTrace()(logKeyText(key_), failure.text());
+  if (!saveFaultReported_)
+    reportLogFileFault(logBufferTrace(), failure.text(), file, error ? errorText(error) : "");
+  saveFaultReported_ = true;
 }
 
 void BufRecorder::placeRestoredRecord(uint32_t slot, uint32_t sequence, double time) {

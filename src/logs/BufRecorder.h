@@ -12,7 +12,8 @@
 //
 //   made by the factory -> finishSetup(): restore() from the file, or, when
 //   there is none or it is refused, startNewFile() -> append / readRecords /
-//   clear ... -> saveIfChanged() on the save thread, repeatedly.
+//   clear ... -> saveIfChanged() then flushSaved() on the save thread,
+//   repeatedly.
 //
 // A refused file is reported (trace "LOGBUF" and the system log, with its
 // path) and kept beside the new one under the name "<file>.refused-N", so a
@@ -109,6 +110,14 @@ public:
   // Saves when changed; reports a failure on the trace, and to the system
   // log once until a save succeeds again. True when nothing is left unsaved.
   bool saveIfChanged();
+  // Flushes to disk what the last save wrote in place. Called after a save
+  // with the recorder's lock released, so appends never wait for the disk
+  // (the log buffer's save lock keeps saves and flushes apart). A failure is
+  // reported like a failed save and false returned; the caller then calls
+  // markAllChanged() under the lock, so the next save writes every record.
+  bool flushSaved();
+  // Marks every record changed (a flush failed).
+  void markAllChanged();
   // Number of records held.
   size_t recordCount() const;
 
@@ -128,6 +137,8 @@ protected:
   virtual arxmod::PICTypeContainer *slotValues(uint32_t slot, arxmod::MemoryBlob &blob) const = 0;
   // Forgets every stored value (clear).
   virtual void dropValues() = 0;
+  // The derived part of flushSaved; raises RecorderFileError.
+  virtual void flushSavedFile() {}
 
   // Restore: marks `slot` as holding a saved record.
   void placeRestoredRecord(uint32_t slot, uint32_t sequence, double time);
@@ -157,6 +168,9 @@ protected:
 
 private:
   void keepRefusedFile(const RecorderFileError &refused);
+  // The trace line, and a system-log entry unless one was made since the
+  // last successful save.
+  void reportSaveFault(const arxmod::KSXmsg &failure, const std::filesystem::path &file, int error);
 
   const arxmod::LogKey key_;
   const uint32_t depth_;

@@ -191,15 +191,17 @@ uint32_t recordSequence(const uint8_t *record) noexcept {
 double recordTime(const uint8_t *record) noexcept { return loadDoubleLE(record + 4); }
 
 void storeDoubleLE(double value, uint8_t *out) noexcept {
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  for (int i = 0; i < 8; ++i)
-    out[i] = static_cast<uint8_t>(bits >> (8 * i));
+  uint64_t bits = std::bit_cast<uint64_t>(value);
+  if constexpr (std::endian::native == std::endian::big)
+    bits = __builtin_bswap64(bits);
+  std::memcpy(out, &bits, sizeof bits);
 }
 
 double loadDoubleLE(const uint8_t *in) noexcept {
   uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i)
-    bits = (bits << 8) | in[i];
+  std::memcpy(&bits, in, sizeof bits);
+  if constexpr (std::endian::native == std::endian::big)
+    bits = __builtin_bswap64(bits);
   return std::bit_cast<double>(bits);
 }
 

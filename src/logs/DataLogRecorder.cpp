@@ -112,15 +112,22 @@ void DataLogRecorder::save() {
       SaveRecordData(file);
       if (auxChanged())
         SaveAuxChannelData(file);
-      if (const int synced = logWriteSeam().syncFile(file.get()))
-        throw RecorderFileError("File write error 2 occurred in DataLogRecorder::SaveRecordData",
-                                fileName(), synced);
+      unflushed_ = std::move(file);
       markSaved();
       return;
     }
   }
   SaveNewFile();
   markSaved();
+}
+
+void DataLogRecorder::flushSavedFile() {
+  FileDescriptor file = std::move(unflushed_);
+  if (!file)
+    return;
+  if (const int error = logWriteSeam().syncFile(file.get()))
+    throw RecorderFileError("File write error 2 occurred in DataLogRecorder::SaveRecordData",
+                            fileName(), error);
 }
 
 void DataLogRecorder::SaveNewFile() {

@@ -9,7 +9,8 @@
 // Saving: a new file (the first save, after clear, or after a refused
 // restore) is written whole through a temporary file and renamed into
 // place, so it exists complete or not at all; later saves write the changed
-// slots and the auxiliary block in place and flush the file. A record torn
+// slots and the auxiliary block in place, and flushSaved() flushes the file
+// once the recorder's lock is released. A record torn
 // by a crash fails its CRC and is dropped on restore while every other
 // record survives.
 //
@@ -29,11 +30,7 @@
 
 #include "logs/BufRecorder.h"
 
-namespace arxmod {
-class ReadOnlyFile;
-class ReplacementFile;
-class FileDescriptor;
-} // namespace arxmod
+#include "logs/LogFileIo.h"
 
 namespace XLARX {
 
@@ -54,6 +51,7 @@ protected:
                   const arxmod::PICType &value) override;
   arxmod::PICTypeContainer *slotValues(uint32_t slot, arxmod::MemoryBlob &blob) const override;
   void dropValues() override;
+  void flushSavedFile() override;
 
 private:
   uint8_t *record(uint32_t slot) { return image_.data() + size_t{slot} * config_.recordSize(); }
@@ -71,8 +69,9 @@ private:
   void RestoreAuxChannelData(const arxmod::ReadOnlyFile &file);
 
   arxmod::DataLogConfig config_;
-  std::vector<uint8_t> image_;   // the record area: D slots of R bytes
-  std::vector<uint8_t> scratch_; // the record being appended
+  std::vector<uint8_t> image_;       // the record area: D slots of R bytes
+  std::vector<uint8_t> scratch_;     // the record being appended
+  arxmod::FileDescriptor unflushed_; // the file the last save wrote in place
 };
 
 } // namespace XLARX

@@ -223,17 +223,23 @@ void LogBuffer::CleanupRecorder(uint32_t device, uint32_t handle) {
     }
     // Records not yet saved are saved now rather than lost with the recorder.
     std::lock_guard saving(saveLock_);
-    std::lock_guard lock(recorder->lock());
-    recorder->saveIfChanged();
+    FoundRecorder found;
+    found.lock = std::unique_lock(recorder->lock());
+    found.recorder = std::move(recorder);
+    saveRecorder(found);
   });
 }
 
 void LogBuffer::MarkChanged(LogKey key) {
+  bool added = false;
   {
     std::lock_guard lock(changedLock_);
-    changed_.insert(key);
+    added = changed_.insert(key).second;
   }
-  saveThread_.signal();
+  // A key already in the set was signalled when it went in, and the save
+  // that takes it has not run yet.
+  if (added)
+    saveThread_.signal();
 }
 
 void LogBuffer::saveChanged() {
@@ -248,7 +254,7 @@ void LogBuffer::saveChanged() {
   for (const LogKey key : keys) {
     try {
       FoundRecorder found = findRecorder(key, nullptr);
-      if (found && !found.recorder->saveIfChanged())
+      if (found && !saveRecorder(found))
         unsaved.push_back(key);
     } catch (const std::exception &failure) {
       logBufferTrace()(logKeyText(key), failure.what());
@@ -260,6 +266,18 @@ void LogBuffer::saveChanged() {
     changed_.insert(unsaved.begin(), unsaved.end());
   }
   positions_.writePositionFile();
+}
+
+bool LogBuffer::saveRecorder(FoundRecorder &found) {
+  const bool saved = found.recorder->saveIfChanged();
+  found.lock.unlock();
+  if (!saved)
+    return false;
+  if (found.recorder->flushSaved())
+    return true;
+  std::lock_guard lock(found.recorder->lock());
+  found.recorder->markAllChanged();
+  return false;
 }
 
 void LogBuffer::shutdown() {

@@ -105,6 +105,9 @@ private:
   // The recorder of `key`, locked; made through the factory when missing
   // and `tree` is given. Empty when there is none.
   FoundRecorder findRecorder(arxmod::LogKey key, const arxmod::TreeReader *tree);
+  // Saves and flushes a found recorder, releasing its lock before the
+  // flush (save lock held). False when something is left unsaved.
+  bool saveRecorder(FoundRecorder &found);
   // Adds a new recorder to the table (table lock held).
   void registerRecorder(arxmod::LogKey key, const arxmod::IRefPtr<BufRecorder> &recorder);
 
