@@ -13,6 +13,8 @@
 //   clock.advance(std::chrono::seconds(61)); // wakes every waiter that is due
 #pragma once
 
+#include "base/NeverDestroyed.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -125,10 +127,9 @@ private:
 };
 
 namespace detail {
-inline SystemClock &systemClock() {
-  static SystemClock clock;
-  return clock;
-}
+// Never destroyed: threads may still read the time while the runtime
+// destroys statics at process exit.
+inline SystemClock &systemClock() { return neverDestroyed<SystemClock>(); }
 inline std::atomic<Clock *> &installedClock() {
   static std::atomic<Clock *> clock{nullptr};
   return clock;

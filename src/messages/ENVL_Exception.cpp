@@ -5,7 +5,7 @@
 
 namespace arxmod {
 
-void traceThrow(std::string_view unit, const std::source_location &where) {
+void traceThrow(std::string_view unit, SourceLine where) {
   std::cerr << "\nThrow in " << unit << " at " << where.line();
 }
 

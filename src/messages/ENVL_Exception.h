@@ -9,8 +9,8 @@
 #pragma once
 
 #include "base/KSXmsg.h"
+#include "base/SourceLine.h"
 
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -51,12 +51,12 @@ inline constexpr std::string_view kUnitBase = "nmm_base";
 inline constexpr std::string_view kUnitMesg = "nmm_mesg";
 
 // Writes the throw trace for `where` to std::cerr.
-void traceThrow(std::string_view unit, const std::source_location &where);
+void traceThrow(std::string_view unit, SourceLine where);
 
 // Writes the throw trace, then throws `error`.
 template <typename E>
 [[noreturn]] void throwTraced(std::string_view unit, E error,
-                              const std::source_location &where = std::source_location::current()) {
+                              SourceLine where = SourceLine::current()) {
   traceThrow(unit, where);
   throw error;
 }

@@ -50,8 +50,7 @@ void ENVL_Password::encode(ByteWriter &writer) const { writer.writeBytes(bytes()
 
 void ENVL_Password::decode(ByteReader &reader, size_t length) {
   checkLength(length);
-  wire::require(reader.readBytes({bytes_.data(), length}), kUnitBase,
-                std::source_location::current());
+  wire::require(reader.readBytes({bytes_.data(), length}), kUnitBase, SourceLine::current());
   length_ = length;
 }
 

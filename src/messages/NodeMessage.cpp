@@ -6,17 +6,16 @@
 #include "messages/WireRead.h"
 
 #include <ostream>
-#include <source_location>
 
 namespace arxmod {
 
 namespace {
 
-[[noreturn]] void noProgram(const std::source_location &where = std::source_location::current()) {
+[[noreturn]] void noProgram(SourceLine where = SourceLine::current()) {
   throwTraced(kUnitBase, NoPIC_MessageIncluded(), where);
 }
 
-[[noreturn]] void noPoll(const std::source_location &where = std::source_location::current()) {
+[[noreturn]] void noPoll(SourceLine where = SourceLine::current()) {
   throwTraced(kUnitBase, NoPollPIC_Message(), where);
 }
 

@@ -66,7 +66,7 @@ void CTTPIncluded::decode(ByteReader &reader) {
   decodeFrame(reader);
   const size_t start = reader.position();
   const uint16_t length = wire::take<uint16_t>(reader, kUnitMesg);
-  wire::require(length >= kMinPacketLength, kUnitMesg, std::source_location::current());
+  wire::require(length >= kMinPacketLength, kUnitMesg, SourceLine::current());
   reader.rewindTo(start);
   bytes_ = wire::takeBytes(reader, length, kUnitMesg);
 }

@@ -11,13 +11,12 @@
 #include "messages/ENVL_Exception.h"
 
 #include <cstdint>
-#include <source_location>
 #include <string_view>
 #include <vector>
 
 namespace arxmod::wire {
 
-using Where = std::source_location;
+using Where = SourceLine;
 
 inline void require(bool ok, std::string_view unit, const Where &where) {
   if (!ok)
