@@ -2,6 +2,7 @@
 #include "files/FileManager.h"
 
 #include "base/KSXmsg.h"
+#include "base/ProcessSingleton.h"
 #include "base/TickCount.h"
 #include "host/ConfigDatabase.h"
 #include "host/DeviceFileTable.h"
@@ -73,10 +74,15 @@ void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &d
 FileManager::FileManager()
     : recheckInterval_(ConfigDatabase::kRefreshPeriodMs), loader_(&loadTreeFile) {}
 
-FileManager &FileManager::instance() {
-  static FileManager manager;
-  return manager;
+namespace {
+constinit ProcessSingleton<FileManager> manager;
 }
+
+FileManager &FileManager::instance() {
+  return manager.get([] { return new FileManager(); });
+}
+
+void FileManager::releaseInstance() { manager.release(); }
 
 void FileManager::setRecheckInterval(uint32_t milliseconds) { recheckInterval_ = milliseconds; }
 

@@ -39,6 +39,9 @@ void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &d
 class FileManager {
 public:
   static FileManager &instance();
+  // Destroys the process's cache (at unload); trees that translators still
+  // hold live on with them.
+  static void releaseInstance();
 
   // The tree of a device. Raises KSXmsg when the device has no tree file
   // name, when its file cannot be parsed, or when no tree is cached for it.

@@ -2,14 +2,18 @@
 // failed load is not kept, so the next lookup tries again.
 #include "frame/TranslatorTable.h"
 
+#include "base/ProcessSingleton.h"
 #include "host/ConfigDatabase.h"
 
 namespace arxmod {
 
-TranslatorTable &TranslatorTable::instance() {
-  static TranslatorTable table;
-  return table;
+namespace {
+constinit ProcessSingleton<TranslatorTable> table;
 }
+
+TranslatorTable &TranslatorTable::instance() { return table.get(); }
+
+void TranslatorTable::releaseInstance() { table.release(); }
 
 TranslatorTable::Entry TranslatorTable::lookup(uint16_t translatorId) {
   std::lock_guard guard(lock_);

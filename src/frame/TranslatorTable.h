@@ -13,6 +13,8 @@ namespace arxmod {
 class TranslatorTable {
 public:
   static TranslatorTable &instance();
+  // Destroys the process's table (at unload); the next use loads it anew.
+  static void releaseInstance();
 
   // Empty name and protocol 0 for a number absent from the table.
   std::string name(uint16_t translatorId);

@@ -7,11 +7,14 @@
 #include "host/ConfigDatabase.h"
 
 #include "base/KSXmsg.h"
+#include "base/ProcessSingleton.h"
 #include "base/TickCount.h"
 #include "host/LogLevel.h"
 #include "host/SLMessage.h"
 #include "host/SqlFunctions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -21,8 +24,6 @@
 namespace arxmod {
 
 namespace {
-
-constexpr int kBusyTimeoutMs = 5000;
 
 constexpr const char *kDeviceChangeQuery = "SELECT COUNT(*), MAX(Device.LastUpdate) FROM Device";
 constexpr const char *kDeviceTableQuery =
@@ -70,12 +71,15 @@ int bindCell(sqlite3_stmt *statement, int index, const ConfigDatabase::Cell &cel
 
 void ConfigDatabase::ConnectionCloser::operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
 
-ConfigDatabase &ConfigDatabase::instance() {
-  // Never destroyed: worker threads may still query while static
-  // destructors run at process exit.
-  static auto *database = new ConfigDatabase();
-  return *database;
+namespace {
+constinit ProcessSingleton<ConfigDatabase> database;
 }
+
+ConfigDatabase &ConfigDatabase::instance() {
+  return database.get([] { return new ConfigDatabase(); });
+}
+
+void ConfigDatabase::releaseInstance() { database.release(); }
 
 int32_t ConfigDatabase::toInt32(const Cell &cell) {
   constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
@@ -135,7 +139,7 @@ sqlite3 *ConfigDatabase::connectionLocked() {
   if (rc != SQLITE_OK)
     throw KSXmsg("Host database '" + file.string() +
                  "': " + (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)));
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  sqlite3_busy_timeout(db.get(), static_cast<int>(busyTimeout_.count()));
   if (registerIsNull(db.get()) != SQLITE_OK)
     throw KSXmsg("Host database '" + file.string() + "': " + sqlite3_errmsg(db.get()));
   // WAL lets the host tool write while we read. A read-only file keeps its
@@ -189,10 +193,11 @@ std::vector<ConfigDatabase::Row> ConfigDatabase::executeLocked(const std::string
   }
 }
 
-std::vector<ConfigDatabase::Row> ConfigDatabase::query(const std::string &sql) {
+std::vector<ConfigDatabase::Row> ConfigDatabase::query(const std::string &sql,
+                                                       std::initializer_list<Cell> parameters) {
   try {
     std::lock_guard lock(mutex_);
-    return executeLocked(sql);
+    return executeLocked(sql, std::span(parameters.begin(), parameters.size()));
   } catch (const KSXmsg &) {
     throw;
   } catch (...) {
@@ -243,18 +248,31 @@ std::optional<DeviceRecord> ConfigDatabase::deviceRefreshed(uint32_t id) {
   return lookUpDevice(id, true);
 }
 
-std::optional<std::string> ConfigDatabase::hostSetting(std::string_view name) {
+void HostSettingRead::logFailure(std::string_view name) const {
+  if (failed())
+    SLMessage(LogDestination::ConsoleAndSystemLog,
+              "Host setting '" + std::string(name) + "' could not be read. Reason: " + failure)
+        .write(kPriorityMessage, "", 0, "ConfigDatabase", "");
+}
+
+HostSettingRead ConfigDatabase::readHostSetting(std::string_view name) {
+  HostSettingRead read;
   try {
     std::lock_guard lock(mutex_);
-    const Cell key{std::string(name)};
-    const auto rows =
-        executeLocked("SELECT Value FROM HostSetting WHERE Name = ?", std::span(&key, 1));
-    if (rows.empty() || std::holds_alternative<std::monostate>(rows.front().at(0)))
-      return std::nullopt;
-    return toString(rows.front().at(0));
-  } catch (...) {
-    return std::nullopt;
+    const auto rows = executeLocked("SELECT Value FROM HostSetting WHERE Name = ?",
+                                    std::array{Cell{std::string(name)}});
+    if (!rows.empty() && !std::holds_alternative<std::monostate>(rows.front().at(0)))
+      read.value = toString(rows.front().at(0));
+  } catch (const KSXmsg &failure) {
+    read.failure = failure.text();
   }
+  return read;
+}
+
+std::optional<std::string> ConfigDatabase::hostSetting(std::string_view name) {
+  HostSettingRead read = readHostSetting(name);
+  read.logFailure(name);
+  return std::move(read.value);
 }
 
 void ConfigDatabase::appendSystemLog(const SystemLogRow &row) {
@@ -272,9 +290,18 @@ void ConfigDatabase::reset() {
   std::lock_guard lock(mutex_);
   connection_.reset();
   path_.clear();
+  busyTimeout_ = kDefaultBusyTimeout;
   devicesLoaded_ = false;
   devicesChangeKey_.clear();
   devices_.clear();
+}
+
+void ConfigDatabase::setBusyTimeout(std::chrono::milliseconds timeout) {
+  std::lock_guard lock(mutex_);
+  busyTimeout_ = std::clamp(timeout, std::chrono::milliseconds(0),
+                            std::chrono::milliseconds(std::numeric_limits<int>::max()));
+  if (connection_)
+    sqlite3_busy_timeout(connection_.get(), static_cast<int>(busyTimeout_.count()));
 }
 
 } // namespace arxmod

@@ -6,17 +6,21 @@
 // the path). One connection is shared by every thread under one mutex; it
 // runs in WAL mode with a 5 s busy timeout so the host tool can change the
 // configuration while the plug-in reads it. The plug-in only reads the
-// configuration tables and appends to SystemLog.
+// configuration tables and appends to SystemLog. Values go into a query as
+// bound parameters, never pasted into its text:
 //
-//   for (const auto &row : ConfigDatabase::instance().query("SELECT ID,Name FROM Translator"))
+//   for (const auto &row : ConfigDatabase::instance().query(
+//            "SELECT ID,Name FROM Translator WHERE DLL=?", {libraryName()}))
 //     use(ConfigDatabase::toInt32(row[0]), ConfigDatabase::toString(row[1]));
 //
 // The database never writes to the system log while it holds its lock
 // (see SystemLog.h for the lock order).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,9 +57,25 @@ struct SystemLogRow {
   std::string text;
 };
 
+// What reading a host setting found: its value (nullopt when the setting
+// is absent or NULL), or why the database could not answer.
+struct HostSettingRead {
+  std::optional<std::string> value;
+  std::string failure; // the database's failure; empty when it answered
+
+  bool failed() const { return !failure.empty(); }
+  // Writes the failure, if any, to the system log: "Host setting '<name>'
+  // could not be read. Reason: ...". Call it without holding the database's
+  // lock or the system log's.
+  void logFailure(std::string_view name) const;
+};
+
 class ConfigDatabase {
 public:
   static ConfigDatabase &instance();
+  // Closes the connection and destroys the client (at unload, once
+  // nothing queries or logs any more).
+  static void releaseInstance();
 
   ConfigDatabase(const ConfigDatabase &) = delete;
   ConfigDatabase &operator=(const ConfigDatabase &) = delete;
@@ -69,11 +89,12 @@ public:
   // NULL is the empty string; numbers in their shortest decimal form.
   static std::string toString(const Cell &cell);
 
-  // Runs one SQL text on the shared connection and returns its rows. A
-  // database failure throws KSXmsg naming the database file, SQLite's
-  // message and the SQL text; any other failure is also written to the
-  // system log ("Unknown exception caught executing <sql>") and rethrown.
-  std::vector<Row> query(const std::string &sql);
+  // Runs one SQL text on the shared connection, with `parameters` bound
+  // to its "?" placeholders in order, and returns its rows. A database
+  // failure throws KSXmsg naming the database file, SQLite's message and
+  // the SQL text; any other failure is also written to the system log
+  // ("Unknown exception caught executing <sql>") and rethrown.
+  std::vector<Row> query(const std::string &sql, std::initializer_list<Cell> parameters = {});
 
   // Maximum age of the plug-in's cached host tables.
   static constexpr uint32_t kRefreshPeriodMs = 30000;
@@ -85,9 +106,15 @@ public:
   // The same, with the change check made now regardless of its age.
   std::optional<DeviceRecord> deviceRefreshed(uint32_t id);
 
-  // A HostSetting value; nullopt when absent, NULL or unreadable (the
-  // caller's default then stays in force).
+  // A HostSetting value; nullopt when the setting is absent or NULL, and
+  // when the database fails, which is then written to the system log. The
+  // caller's default stays in force in both cases. Call it without holding
+  // the system log's lock (see SystemLog.h).
   std::optional<std::string> hostSetting(std::string_view name);
+  // The same read, telling "absent" from "the database failed"; it neither
+  // logs nor throws on a database failure (the default host name, which
+  // every log entry needs, is read with it).
+  HostSettingRead readHostSetting(std::string_view name);
 
   // The database file in use, or that the next use will open.
   std::filesystem::path path() const;
@@ -95,9 +122,14 @@ public:
   // Appends one SystemLog row; throws KSXmsg when that fails.
   void appendSystemLog(const SystemLogRow &row);
 
-  // Closes the connection and forgets every cache and the path, so the
-  // next use reopens from $ARXMOD_HOST_DB.
+  // Closes the connection and forgets every cache, the path and a changed
+  // busy timeout, so the next use reopens from $ARXMOD_HOST_DB.
   void reset();
+
+  // How long a statement waits for a lock held by another connection
+  // before it fails (5 s unless changed; tests shorten it).
+  static constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+  void setBusyTimeout(std::chrono::milliseconds timeout);
 
 private:
   ConfigDatabase() = default;
@@ -115,6 +147,7 @@ private:
   mutable std::mutex mutex_;
   mutable std::filesystem::path path_; // empty until resolved
   std::unique_ptr<sqlite3, ConnectionCloser> connection_;
+  std::chrono::milliseconds busyTimeout_ = kDefaultBusyTimeout;
 
   // Device table cache.
   bool devicesLoaded_ = false;

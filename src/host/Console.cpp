@@ -1,6 +1,7 @@
 // The console buffer, its sinks and the console line.
 #include "host/Console.h"
 
+#include "base/ProcessSingleton.h"
 #include "host/ConfigDatabase.h"
 #include "host/Faults.h"
 #include "host/LocalTime.h"
@@ -44,6 +45,14 @@ ConsoleSink standardErrorSink() {
 }
 
 struct ConsoleState {
+  // Makes std::cerr and std::clog exist before they are redirected. In a
+  // host that has not used the C++ streams (a C program, an interpreter)
+  // this library's initialisers run before any stream initialiser of its
+  // own translation units, and a stream touched then is not yet
+  // constructed; constructing it later would also undo the redirection.
+  // Kept for the console's lifetime, so the streams stay usable until the
+  // console is released.
+  std::ios_base::Init streams;
   COMStreamBuf buffer{standardErrorSink()};
   std::mutex installMutex;
   bool installed = false;
@@ -51,11 +60,14 @@ struct ConsoleState {
   std::streambuf *previousClog = nullptr;
 };
 
-ConsoleState &state() {
-  // Never destroyed: std::cerr may still point at the buffer while static
-  // destructors run.
-  static auto *console = new ConsoleState();
-  return *console;
+constinit ProcessSingleton<ConsoleState> console;
+
+ConsoleState &state() { return console.get(); }
+
+// Puts back a stream's own buffer, unless someone redirected it since.
+void restore(std::ostream &stream, std::streambuf *ours, std::streambuf *previous) {
+  if (stream.rdbuf() == ours)
+    stream.rdbuf(previous);
 }
 
 } // namespace
@@ -130,12 +142,12 @@ int COMStreamBuf::sync() {
 COMStreamBuf &consoleBuffer() { return state().buffer; }
 
 void installConsole() {
-  ConsoleState &console = state();
+  ConsoleState &shared = state();
   std::string openFailure;
   std::optional<std::string> file;
   {
-    std::lock_guard lock(console.installMutex);
-    if (console.installed)
+    std::lock_guard lock(shared.installMutex);
+    if (shared.installed)
       return;
     file = ConfigDatabase::instance().hostSetting("ConsoleFile");
     ConsoleSink sink = standardErrorSink();
@@ -148,10 +160,10 @@ void installConsole() {
         openFailure = errnoDescription(errno);
       }
     }
-    console.buffer.setSink(std::move(sink));
-    console.previousCerr = std::cerr.rdbuf(&console.buffer);
-    console.previousClog = std::clog.rdbuf(&console.buffer);
-    console.installed = true;
+    shared.buffer.setSink(std::move(sink));
+    shared.previousCerr = std::cerr.rdbuf(&shared.buffer);
+    shared.previousClog = std::clog.rdbuf(&shared.buffer);
+    shared.installed = true;
   }
   if (!openFailure.empty())
     writeConsoleLine(kPriorityMessage, "arxmod", "Console",
@@ -159,15 +171,22 @@ void installConsole() {
 }
 
 void uninstallConsole() {
-  ConsoleState &console = state();
-  std::lock_guard lock(console.installMutex);
-  if (!console.installed)
+  ConsoleState *installed = console.existing();
+  if (!installed)
     return;
-  std::cerr.rdbuf(console.previousCerr);
-  std::clog.rdbuf(console.previousClog);
-  console.buffer.pubsync();
-  console.buffer.setSink(standardErrorSink());
-  console.installed = false;
+  std::lock_guard lock(installed->installMutex);
+  if (!installed->installed)
+    return;
+  restore(std::cerr, &installed->buffer, installed->previousCerr);
+  restore(std::clog, &installed->buffer, installed->previousClog);
+  installed->buffer.pubsync();
+  installed->buffer.setSink(standardErrorSink());
+  installed->installed = false;
+}
+
+void releaseConsole() {
+  uninstallConsole();
+  console.release();
 }
 
 void writeConsoleLine(unsigned priority, std::string_view origin, std::string_view subOrigin,

@@ -59,8 +59,12 @@ COMStreamBuf &consoleBuffer();
 // Makes the console sink from the ConsoleFile setting and points std::cerr
 // and std::clog at the shared buffer. Idempotent.
 void installConsole();
-// Flushes, restores std::cerr and std::clog and returns to descriptor 2.
+// Flushes, restores std::cerr and std::clog (unless they were redirected
+// elsewhere since) and returns to descriptor 2.
 void uninstallConsole();
+// Uninstalls the console and destroys the shared buffer and its sink (the
+// console file is closed). The next console use makes a new buffer.
+void releaseConsole();
 
 // Writes "[<level word> <origin> <subOrigin> <time> <date> <text>]" and a
 // newline, flushing before and after so the line reaches the sink whole.

@@ -1,6 +1,7 @@
 // Loading and lookup of the device file table.
 #include "host/DeviceFileTable.h"
 
+#include "base/ProcessSingleton.h"
 #include "base/TickCount.h"
 #include "host/ConfigDatabase.h"
 #include "host/LibraryName.h"
@@ -8,33 +9,24 @@
 namespace arxmod {
 namespace {
 
-// The library name is our own file name, but a quote in it must not change
+// The library name is bound, so whatever our file is called cannot change
 // the meaning of the query.
-std::string sqlQuoted(const std::string &text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'')
-      quoted += '\'';
-    quoted += c;
-  }
-  return quoted + "'";
-}
+constexpr const char *kDeviceFilesQuery =
+    "SELECT Device.ID,ISNULL(TreeFile,''),ISNULL(MapFile,'') FROM Device JOIN DeviceType ON "
+    "Device.DeviceTypeID=DeviceType.ID JOIN Translator ON "
+    "Translator.ID=DeviceType.TranslatorID AND UPPER(Translator.DLL)=?";
+
+constinit ProcessSingleton<DeviceFileTable> table;
 
 } // namespace
 
-DeviceFileTable &DeviceFileTable::instance() {
-  static DeviceFileTable table;
-  return table;
-}
+DeviceFileTable &DeviceFileTable::instance() { return table.get(); }
+
+void DeviceFileTable::releaseInstance() { table.release(); }
 
 void DeviceFileTable::load() {
-  const std::string sql =
-      "SELECT Device.ID,ISNULL(TreeFile,''),ISNULL(MapFile,'') FROM Device JOIN DeviceType ON "
-      "Device.DeviceTypeID=DeviceType.ID JOIN Translator ON "
-      "Translator.ID=DeviceType.TranslatorID AND UPPER(Translator.DLL)=" +
-      sqlQuoted(libraryName());
   std::unordered_map<uint32_t, Files> loaded;
-  for (const auto &row : ConfigDatabase::instance().query(sql)) {
+  for (const auto &row : ConfigDatabase::instance().query(kDeviceFilesQuery, {libraryName()})) {
     if (row.size() < 3)
       continue;
     loaded[static_cast<uint32_t>(ConfigDatabase::toInt32(row[0]))] = {

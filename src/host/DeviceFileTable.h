@@ -16,6 +16,8 @@ namespace arxmod {
 class DeviceFileTable {
 public:
   static DeviceFileTable &instance();
+  // Destroys the process's table (at unload); the next use loads it anew.
+  static void releaseInstance();
 
   // The tree (tree true) or map (tree false) file name of a device; empty
   // when the database holds none.

@@ -1,6 +1,7 @@
 // KSEventLogWriter over syslog(3), with a replaceable destination for tests.
 #include "host/EventLog.h"
 
+#include "base/ProcessSingleton.h"
 #include "host/LogLevel.h"
 
 #include <memory>
@@ -13,14 +14,13 @@ namespace arxmod {
 namespace {
 
 std::mutex sinkMutex;
-std::shared_ptr<const EventLogSink> &sinkSlot() {
-  static auto *slot = new std::shared_ptr<const EventLogSink>();
-  return *slot;
-}
+// Made by the first setEventLogSink; without it reports go to syslog.
+constinit ProcessSingleton<std::shared_ptr<const EventLogSink>> sinkSlot;
 
 std::shared_ptr<const EventLogSink> currentSink() {
   std::lock_guard lock(sinkMutex);
-  return sinkSlot();
+  const auto *slot = sinkSlot.existing();
+  return slot ? *slot : nullptr;
 }
 
 } // namespace
@@ -46,7 +46,12 @@ void KSEventLogWriter::report(EventType type, std::string_view text) {
 void setEventLogSink(EventLogSink sink) {
   auto replacement = sink ? std::make_shared<const EventLogSink>(std::move(sink)) : nullptr;
   std::lock_guard lock(sinkMutex);
-  sinkSlot() = std::move(replacement);
+  sinkSlot.get() = std::move(replacement);
+}
+
+void releaseEventLogSink() {
+  std::lock_guard lock(sinkMutex);
+  sinkSlot.release();
 }
 
 } // namespace arxmod

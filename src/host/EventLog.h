@@ -34,5 +34,7 @@ using EventLogSink = std::function<void(EventType, std::string_view)>;
 // Sends every later report to `sink` instead of syslog; an empty sink
 // restores syslog.
 void setEventLogSink(EventLogSink sink);
+// Forgets the replaced destination and frees its slot (at unload).
+void releaseEventLogSink();
 
 } // namespace arxmod

@@ -104,6 +104,9 @@ void onFault(int signal, siginfo_t *info, void *context) {
   errno = savedErrno;
 }
 
+std::mutex handlersMutex;
+bool handlersInstalled = false; // ours are in place and previousActions holds what they replaced
+
 void installHandlers() {
   struct sigaction action {};
   action.sa_sigaction = onFault;
@@ -111,6 +114,10 @@ void installHandlers() {
   sigemptyset(&action.sa_mask);
   for (size_t i = 0; i < kFaultSignals.size(); ++i)
     sigaction(kFaultSignals[i], &action, &previousActions[i]);
+}
+
+bool isOurs(const struct sigaction &action) {
+  return (action.sa_flags & SA_SIGINFO) && action.sa_sigaction == onFault;
 }
 
 } // namespace
@@ -176,8 +183,25 @@ void installWorkerFaultHandlers(std::string_view role) {
       (role.empty() ? "worker thread" : role).substr(0, kRoleCapacity - 1);
   std::memcpy(threadRole, kept.data(), kept.size());
   threadRole[kept.size()] = '\0';
-  static std::once_flag installed;
-  std::call_once(installed, installHandlers);
+  std::lock_guard lock(handlersMutex);
+  if (!handlersInstalled) {
+    installHandlers();
+    handlersInstalled = true;
+  }
+}
+
+void restoreWorkerFaultHandlers() {
+  std::lock_guard lock(handlersMutex);
+  if (!handlersInstalled)
+    return;
+  for (size_t i = 0; i < kFaultSignals.size(); ++i) {
+    struct sigaction current {};
+    // A handler that someone installed over ours stays: it is theirs to
+    // manage, and it no longer reaches our code.
+    if (sigaction(kFaultSignals[i], nullptr, &current) == 0 && isOurs(current))
+      sigaction(kFaultSignals[i], &previousActions[i], nullptr);
+  }
+  handlersInstalled = false;
 }
 
 } // namespace arxmod

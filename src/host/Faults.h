@@ -67,6 +67,12 @@ private:
 // installed before ours.
 void installWorkerFaultHandlers(std::string_view role);
 
+// Puts back the handlers that installWorkerFaultHandlers replaced, where
+// ours are still in place. Called when the plug-in is unloaded: a handler
+// left pointing into an unloaded library would crash the host at its next
+// fault. Worker threads must have ended by then.
+void restoreWorkerFaultHandlers();
+
 // A platform error as an exception; its text is errorName(code).
 class W32Xmsg : public KSXmsg {
 public:

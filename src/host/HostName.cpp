@@ -1,6 +1,7 @@
 // The default host name, computed once.
 #include "host/HostName.h"
 
+#include "base/ProcessSingleton.h"
 #include "host/ConfigDatabase.h"
 
 #include <climits>
@@ -21,11 +22,22 @@ std::string hostNameFrom(const std::optional<std::string> &machineName) {
   return name.empty() ? "Unknown" : name;
 }
 
-const std::string &defaultHostName() {
-  // Never destroyed: threads living until process exit may still log.
-  static const auto *name =
-      new std::string(hostNameFrom(ConfigDatabase::instance().hostSetting("MachineName")));
-  return *name;
+namespace {
+constinit ProcessSingleton<const std::string> defaultName;
 }
+
+const std::string &defaultHostName() {
+  if (const std::string *known = defaultName.existing())
+    return *known;
+  // Every log entry asks for this name, so a failing database cannot be
+  // logged before the name is known; it is logged once the name is stored.
+  const HostSettingRead machine = ConfigDatabase::instance().readHostSetting("MachineName");
+  const std::string &name =
+      defaultName.get([&] { return new const std::string(hostNameFrom(machine.value)); });
+  machine.logFailure("MachineName");
+  return name;
+}
+
+void releaseDefaultHostName() { defaultName.release(); }
 
 } // namespace arxmod

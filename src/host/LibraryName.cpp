@@ -1,20 +1,25 @@
 // Storage of the library name.
 #include "host/LibraryName.h"
 
+#include "base/ProcessSingleton.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace arxmod {
 namespace {
-std::string &storedName() {
-  static std::string name = "MX4110_4120.SO";
-  return name;
+constinit ProcessSingleton<std::string> storedName;
+
+std::string &name() {
+  return storedName.get([] { return new std::string("MX4110_4120.SO"); });
 }
 } // namespace
 
-const std::string &libraryName() { return storedName(); }
+const std::string &libraryName() { return name(); }
 
-void setLibraryName(std::string name) { storedName() = std::move(name); }
+void setLibraryName(std::string newName) { name() = std::move(newName); }
+
+void releaseLibraryName() { storedName.release(); }
 
 std::string libraryNameFromPath(const std::string &path) {
   std::string name = path.substr(path.find_last_of('/') + 1);

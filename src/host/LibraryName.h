@@ -11,6 +11,8 @@ const std::string &libraryName();
 // Set once when the library loads; tools that link the core directly keep
 // the default "MX4110_4120.SO".
 void setLibraryName(std::string name);
+// Forgets the name (at unload, once nothing logs any more).
+void releaseLibraryName();
 
 // Upper-cased last path component of `path` ("/a/mx4110_4120.so" -> "MX4110_4120.SO").
 std::string libraryNameFromPath(const std::string &path);

@@ -2,27 +2,37 @@
 // notification program for critical entries.
 #include "host/SystemLog.h"
 
+#include "base/ProcessSingleton.h"
 #include "host/ConfigDatabase.h"
 #include "host/Console.h"
 #include "host/EventLog.h"
 #include "host/Faults.h"
+#include "host/HostName.h"
 #include "host/LocalTime.h"
 #include "host/LogLevel.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 
 extern char **environ;
 
 namespace arxmod {
 
+namespace {
+constinit ProcessSingleton<SystemLog> systemLog;
+}
+
 SystemLog &SystemLog::instance() {
-  // Never destroyed: threads living until process exit may still log.
-  static auto *log = new SystemLog();
-  return *log;
+  return systemLog.get([] { return new SystemLog(); });
+}
+
+void releaseSystemLog() {
+  systemLog.release();
+  releaseDefaultHostName();
+  releaseEventLogSink();
 }
 
 void SystemLog::forgetAttempts() {
@@ -85,9 +95,17 @@ void SystemLog::reportFailure(const SystemLogEntry &entry, const std::string &re
 
 void startNotifyProgram(const std::string &commandLine) noexcept {
   try {
-    const char *arguments[] = {"sh", "-c", commandLine.c_str(), nullptr};
+    // The shell starts the command in the background and ends at once; we
+    // wait only for that shell. The command, orphaned, is collected by
+    // the system, so no thread of ours outlives the call waiting for it
+    // (one would be left running code of an unloaded library). The command
+    // line travels as $1, never pasted into the script.
+    const char *arguments[] = {"sh",   "-c", "/bin/sh -c \"$1\" &", "sh", commandLine.c_str(),
+                               nullptr};
     pid_t child = 0;
-    // The child inherits our descriptors, like the host's own programs.
+    // The command inherits our descriptors, like the host's own programs
+    // (standard input aside, which a background command reads from
+    // /dev/null).
     const int error = posix_spawn(&child, "/bin/sh", nullptr, nullptr,
                                   const_cast<char *const *>(arguments), environ);
     if (error != 0) {
@@ -95,13 +113,9 @@ void startNotifyProgram(const std::string &commandLine) noexcept {
                                                       "'. Reason: " + errnoDescription(error));
       return;
     }
-    // Not waited for by the writer; this thread only collects the exit
-    // status so the finished program does not stay behind as a zombie.
-    std::thread([child] {
-      int status = 0;
-      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
   } catch (...) {
     // A notification that cannot start must not break the log write.
   }

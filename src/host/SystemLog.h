@@ -61,9 +61,15 @@ private:
   bool succeeded_ = false; // a row write has succeeded at least once
 };
 
-// Starts `commandLine` through /bin/sh -c without waiting for it; a reaper
-// thread collects its exit status so no zombie process is left behind.
-// A failure to start goes to the platform log.
+// Destroys the process's writer with the default host name and the
+// event-log destination (at unload, once nothing logs any more); the next
+// entry makes them anew.
+void releaseSystemLog();
+
+// Starts `commandLine` through /bin/sh -c without waiting for it: a shell
+// starts it in the background and ends at once, so the command is never
+// our child and leaves no zombie process and no thread behind. A failure
+// to start goes to the platform log.
 void startNotifyProgram(const std::string &commandLine) noexcept;
 
 } // namespace arxmod

@@ -2,9 +2,11 @@
 #include "host/TranslatorDirectory.h"
 
 #include "base/KSXmsg.h"
+#include "base/ProcessSingleton.h"
 #include "base/TickCount.h"
 #include "host/ConfigDatabase.h"
 
+#include <array>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -13,7 +15,8 @@ namespace arxmod {
 namespace {
 
 std::mutex directoryLock;
-std::optional<std::string> keptDirectories[2]; // [0] shipped, [1] override
+using KeptDirectories = std::array<std::optional<std::string>, 2>; // [0] shipped, [1] override
+constinit ProcessSingleton<KeptDirectories> keptDirectories;
 
 std::optional<timespec> lastWriteTime(const std::string &path) {
   struct stat info {};
@@ -30,7 +33,7 @@ bool sameTime(const timespec &a, const timespec &b) {
 
 std::string translatorDirectory(bool override) {
   std::lock_guard guard(directoryLock);
-  std::optional<std::string> &kept = keptDirectories[override ? 1 : 0];
+  std::optional<std::string> &kept = keptDirectories.get()[override ? 1 : 0];
   if (!kept) {
     std::string directory =
         ConfigDatabase::instance()
@@ -47,8 +50,7 @@ std::string translatorDirectory(bool override) {
 
 void forgetTranslatorDirectories() {
   std::lock_guard guard(directoryLock);
-  keptDirectories[0].reset();
-  keptDirectories[1].reset();
+  keptDirectories.release();
 }
 
 bool fileChanged(FileWatch &watch, const std::string &name, bool force) {

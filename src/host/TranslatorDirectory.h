@@ -30,7 +30,8 @@ struct FileWatch {
 // since the last check recorded in `watch`.
 bool fileChanged(FileWatch &watch, const std::string &name, bool force);
 
-// Forgets the kept directories, so the next call reads the settings again (for tests).
+// Forgets the kept directories, so the next call reads the settings again
+// (tests, and the plug-in at unload).
 void forgetTranslatorDirectories();
 
 } // namespace arxmod

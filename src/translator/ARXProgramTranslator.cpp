@@ -184,13 +184,15 @@ ARXProgramTranslator::makeProgramResponse(const IRefPtr<XL::Request> &request) {
       resultStatus = XL::ResponseOkay;
       actions = 0;
     }
-  } catch (const arxmod::KSXmsg &) {
-    throw;
   } catch (XL::ResponseStatus raised) {
     refuse(raised);
-  } catch (...) {
-    refuse(XL::ResponseBadPacket);
   }
+  // Only a raised status becomes the answer's status. Anything else goes on
+  // to Process's failure table as what it is: a KSXmsg (the typed values'
+  // and the decoder's families, such as the parse error of results that do
+  // not fit, among them) ends the call with its own text; std::bad_alloc, a
+  // programming error or any other exception is logged there as an
+  // unexpected one rather than passed off as a bad program.
 
   reply.setActions(actions);
   reply.setPid(asked.pid());

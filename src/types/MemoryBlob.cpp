@@ -1,6 +1,8 @@
 // MemoryBlob: chunk handling, the live-arena count and the blob registry.
 #include "types/MemoryBlob.h"
 
+#include "base/ProcessSingleton.h"
+
 #include <algorithm>
 #include <mutex>
 #include <unordered_set>
@@ -15,10 +17,9 @@ std::mutex &blobLock() {
 std::atomic<long> liveBlobs{0};
 std::atomic<uint64_t> chunksTaken{0};
 
-std::unordered_set<RegisteredMemoryBlob *> &blobSet() {
-  static std::unordered_set<RegisteredMemoryBlob *> set;
-  return set;
-}
+constinit ProcessSingleton<std::unordered_set<RegisteredMemoryBlob *>> registeredBlobs;
+
+std::unordered_set<RegisteredMemoryBlob *> &blobSet() { return registeredBlobs.get(); }
 
 size_t roundUp8(size_t count) {
   return (count + MemoryBlob::kAlignment - 1) & ~(MemoryBlob::kAlignment - 1);
@@ -101,7 +102,10 @@ RegisteredMemoryBlob::RegisteredMemoryBlob(size_t size) : MemoryBlob(size) {
 
 RegisteredMemoryBlob::~RegisteredMemoryBlob() {
   std::lock_guard<std::mutex> guard(blobLock());
-  blobSet().erase(this);
+  // A blob outliving the registry's release (a static one) has nothing to
+  // leave, and must not make a new registry.
+  if (auto *set = registeredBlobs.existing())
+    set->erase(this);
 }
 
 RegisteredMemoryBlob *RegisteredMemoryBlob::containing(const void *address) {
@@ -115,6 +119,11 @@ RegisteredMemoryBlob *RegisteredMemoryBlob::containing(const void *address) {
 size_t RegisteredMemoryBlob::registeredCount() {
   std::lock_guard<std::mutex> guard(blobLock());
   return blobSet().size();
+}
+
+void RegisteredMemoryBlob::releaseRegistry() {
+  std::lock_guard<std::mutex> guard(blobLock());
+  registeredBlobs.release();
 }
 
 } // namespace arxmod

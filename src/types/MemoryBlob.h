@@ -75,6 +75,9 @@ public:
   // nullptr.
   static RegisteredMemoryBlob *containing(const void *address);
   static size_t registeredCount();
+  // Destroys the registry (at unload, once no registered arena is left);
+  // the next registration makes a new one.
+  static void releaseRegistry();
 };
 
 // Size of the arena a decoded program or a result evaluation gets.

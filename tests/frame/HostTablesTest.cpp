@@ -6,6 +6,7 @@
 #include "frame/TranslatorTable.h"
 #include "host/ConfigDatabase.h"
 #include "host/DeviceFileTable.h"
+#include "host/LibraryName.h"
 #include "host/TranslatorDirectory.h"
 
 #include <fstream>
@@ -52,6 +53,19 @@ TEST_F(HostTablesTest, AMissingDeviceForcesOneReloadPerLookup) {
   db.exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(99,'new',1,'new.xml')");
   EXPECT_EQ(deviceFileName(99, true), "new.xml"); // found on its first request
   EXPECT_EQ(table.loadCount(), before + 2);
+}
+
+TEST_F(HostTablesTest, TheLibraryNameIsMatchedAsAValueWhateverItHolds) {
+  const std::string ownName = libraryName();
+  setLibraryName("MX'4120.SO");
+  DeviceFileTable::releaseInstance();
+  db.exec("INSERT INTO Translator VALUES(9,'MX4110_4120',0,'mx''4120.so')");
+  db.exec("INSERT INTO DeviceType VALUES(9,'Quoted',9,'q.xml')");
+  db.exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(20,'q',9,'q.dat')");
+  EXPECT_EQ(deviceFileName(20, true), "q.dat");
+  EXPECT_EQ(deviceFileName(10, true), "") << "a device of the library under its usual name";
+  setLibraryName(ownName);
+  DeviceFileTable::releaseInstance();
 }
 
 TEST_F(HostTablesTest, TranslatorTableAnswersAbsentNumbersWithEmptyValues) {

@@ -106,15 +106,23 @@ TEST_F(ConfigDatabaseTest, FailuresNameFileMessageAndStatement) {
   EXPECT_FALSE(std::filesystem::exists(missing)) << "a missing database is not created";
 }
 
-TEST_F(ConfigDatabaseTest, HostSettingIsAbsentWhenMissingNullOrUnreadable) {
+TEST_F(ConfigDatabaseTest, HostSettingIsAbsentWhenMissingOrNull) {
   database_.exec("INSERT INTO HostSetting VALUES ('DataDirectory', '/var/lib/arx'),"
                  " ('Empty', NULL)");
   EXPECT_EQ(client_.hostSetting("DataDirectory"), "/var/lib/arx");
   EXPECT_EQ(client_.hostSetting("Empty"), std::nullopt);
   EXPECT_EQ(client_.hostSetting("NoSuchSetting"), std::nullopt);
   EXPECT_EQ(client_.hostSetting("' OR 1=1 --"), std::nullopt);
-  database_.exec("DROP TABLE HostSetting");
-  EXPECT_EQ(client_.hostSetting("DataDirectory"), std::nullopt);
+}
+
+TEST_F(ConfigDatabaseTest, ParametersAreBoundNotPastedIntoTheText) {
+  database_.exec("INSERT INTO HostSetting VALUES ('Quote''s', 'found'), ('Other', 'leaked')");
+  const auto rows = client_.query("SELECT Value FROM HostSetting WHERE Name = ? OR Name = ?",
+                                  {std::string("Quote's"), std::string("x' OR '1'='1")});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (ConfigDatabase::Row{std::string("found")}));
+  EXPECT_EQ(client_.query("SELECT ? + 1, ?, ?", {int64_t{41}, 2.5, std::monostate{}}).at(0),
+            (ConfigDatabase::Row{int64_t{42}, 2.5, std::monostate{}}));
 }
 
 TEST_F(ConfigDatabaseTest, DeviceTableFollowsLastUpdate) {

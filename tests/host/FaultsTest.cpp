@@ -97,6 +97,41 @@ TEST(FaultsDeathTest, FaultsInOtherThreadsGoToThePreviousHandler) {
       Not(HasSubstr("CRITICAL")));
 }
 
+void hostHandler(int) {}
+void laterHandler(int) {}
+
+void (*handlerOf(int signal))(int) {
+  struct sigaction current {};
+  sigaction(signal, nullptr, &current);
+  return current.sa_handler;
+}
+
+void setHandler(int signal, void (*handler)(int), struct sigaction *previous = nullptr) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, previous);
+}
+
+// What an unloading plug-in leaves: the host's handlers back where ours
+// replaced them, and a handler installed over ours left alone.
+TEST(FaultsTest, RestoringPutsBackTheReplacedHandlersButNotLaterOnes) {
+  struct sigaction originalBus {
+  }, originalIll{};
+  setHandler(SIGBUS, &hostHandler, &originalBus);
+  setHandler(SIGILL, &hostHandler, &originalIll);
+  std::thread([] { installWorkerFaultHandlers("calculation engine 2"); }).join();
+  EXPECT_NE(handlerOf(SIGBUS), &hostHandler);
+  setHandler(SIGILL, &laterHandler);
+  restoreWorkerFaultHandlers();
+  EXPECT_EQ(handlerOf(SIGBUS), &hostHandler);
+  EXPECT_EQ(handlerOf(SIGILL), &laterHandler);
+  restoreWorkerFaultHandlers(); // nothing installed: nothing changes
+  EXPECT_EQ(handlerOf(SIGBUS), &hostHandler);
+  sigaction(SIGBUS, &originalBus, nullptr);
+  sigaction(SIGILL, &originalIll, nullptr);
+}
+
 TEST(ErrorNamesTest, NamesErrnoValues) {
   EXPECT_EQ(errorName(ENOENT), "ENOENT: No such file or directory");
   EXPECT_EQ(errorName(ECONNREFUSED), "ECONNREFUSED: Connection refused");

@@ -1,5 +1,6 @@
 // SystemLog rows, destinations, the syslog fallback with its first-attempt
-// rule, the notification program and concurrent writers.
+// rule, host settings whose database fails, the notification program and
+// concurrent writers.
 #include "host/SystemLog.h"
 
 #include "TempHostDatabase.h"
@@ -7,10 +8,14 @@
 #include "host/Console.h"
 #include "host/EventLog.h"
 #include "host/HostName.h"
+#include "host/LogLevel.h"
 
 #include <chrono>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sqlite3.h>
 #include <thread>
 
 namespace arxmod {
@@ -146,6 +151,75 @@ TEST_F(SystemLogTest, UnopenableDatabaseFallsBackWithoutThrowing) {
   EXPECT_THAT(events_[0].text,
               HasSubstr("origin: Host database '" + database_.directory().string()));
   test::TempHostDatabase::use(database_.file());
+}
+
+// A second connection that holds the database locked until destroyed, as a
+// tool rewriting the configuration would.
+class ExclusiveLock {
+public:
+  explicit ExclusiveLock(const std::filesystem::path &file) {
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db_);
+  }
+  ~ExclusiveLock() { sqlite3_close(db_); }
+  ExclusiveLock(const ExclusiveLock &) = delete;
+  ExclusiveLock &operator=(const ExclusiveLock &) = delete;
+
+private:
+  sqlite3 *db_ = nullptr;
+};
+
+TEST_F(SystemLogTest, HostSettingTellsAbsentFromAFailedDatabaseAndLogsTheFailure) {
+  database_.exec("INSERT INTO HostSetting VALUES ('DataDirectory', '/var/lib/arx')");
+  auto &client = ConfigDatabase::instance();
+  const HostSettingRead absent = client.readHostSetting("NoSuchSetting");
+  EXPECT_FALSE(absent.failed());
+  EXPECT_EQ(absent.value, std::nullopt);
+  EXPECT_EQ(client.hostSetting("NoSuchSetting"), std::nullopt);
+  EXPECT_EQ(client.hostSetting("DataDirectory"), "/var/lib/arx");
+  EXPECT_THAT(console(), Not(HasSubstr("could not be read")));
+
+  const auto missing = database_.directory() / "missing.db";
+  const auto garbage = database_.directory() / "garbage.db";
+  std::ofstream(garbage) << std::string(4096, 'x');
+  const struct {
+    const char *name;
+    std::filesystem::path file;
+    bool locked;
+    std::string reason;
+  } cases[] = {
+      {"missing file", missing, false, "Host database '" + missing.string() + "'"},
+      {"not a database", garbage, false, "file is not a database"},
+      {"locked longer than the busy timeout", database_.file(), true, "database is locked"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempHostDatabase::use(c.file); // a fresh connection, opened by the next read
+    std::optional<ExclusiveLock> lock;
+    if (c.locked)
+      lock.emplace(c.file);
+    client.setBusyTimeout(std::chrono::milliseconds(20));
+    const HostSettingRead read = client.readHostSetting("DataDirectory");
+    EXPECT_TRUE(read.failed());
+    EXPECT_THAT(read.failure, HasSubstr(c.reason));
+    EXPECT_EQ(client.hostSetting("DataDirectory"), std::nullopt) << "the caller's default stays";
+    EXPECT_THAT(console(), HasSubstr("Host setting 'DataDirectory' could not be read. Reason: " +
+                                     read.failure));
+  }
+  test::TempHostDatabase::use(database_.file());
+
+  // A database that answers takes the failure into the system log itself.
+  database_.exec("DROP TABLE HostSetting");
+  EXPECT_EQ(client.hostSetting("DataDirectory"), std::nullopt);
+  const Rows rows = logRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_THAT(ConfigDatabase::toString(rows[0][7]),
+              HasSubstr("Host setting 'DataDirectory' could not be read. Reason: Host database '" +
+                        database_.file().string() + "': no such table: HostSetting"));
+  EXPECT_EQ(rows[0][1], ConfigDatabase::Cell{int64_t{kPriorityMessage}});
 }
 
 bool waitForFile(const std::filesystem::path &path, std::chrono::milliseconds limit) {

@@ -2,7 +2,9 @@
 #include "PacketBuilder.h"
 
 #include "messages/ENVLMessage.h"
+#include "messages/PIC_MessageIncluded.h"
 #include "messages/SimpleMessages.h"
+#include "types/PICCodec.h"
 
 namespace arxmod::test {
 
@@ -34,6 +36,19 @@ DL_Info requestPacket(uint16_t deviceId, uint16_t translatorId, std::vector<uint
   packet.flagsExtra = 0x5A;
   packet.data = std::move(data);
   return packet;
+}
+
+std::vector<uint8_t> programRequest(uint16_t deviceId, uint16_t translatorId,
+                                    const Program &program) {
+  auto message = std::make_unique<PIC_Message>();
+  message->impl().setActions(PIC_MessageImpl::kRequest | PIC_MessageImpl::kExecute);
+  message->impl().setPid(3);
+  std::vector<uint8_t> bytes(kResultAreaSize);
+  bytes.resize(encodePIC(program, bytes));
+  message->impl().setProgram(bytes);
+  return requestPacket(deviceId, translatorId,
+                       envelopeBytes(std::make_unique<PIC_MessageIncluded>(std::move(message))))
+      .toBytes();
 }
 
 } // namespace arxmod::test

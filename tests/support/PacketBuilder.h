@@ -3,6 +3,7 @@
 
 #include "frame/DL_Info.h"
 #include "messages/NodeMessage.h"
+#include "types/ProgramTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,5 +17,9 @@ std::vector<uint8_t> channelEnvelope();
 
 // A packet for `deviceId` and `translatorId` carrying `data`.
 DL_Info requestPacket(uint16_t deviceId, uint16_t translatorId, std::vector<uint8_t> data);
+
+// The packet of an execute request for `program`.
+std::vector<uint8_t> programRequest(uint16_t deviceId, uint16_t translatorId,
+                                    const Program &program);
 
 } // namespace arxmod::test
