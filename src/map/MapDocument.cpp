@@ -87,8 +87,12 @@ std::optional<std::string_view> MapDocument::attribute(pugi::xml_node element, c
 std::string_view MapDocument::required(pugi::xml_node element, const char *name) const {
   if (std::optional<std::string_view> text = attribute(element, name))
     return *text;
+  missing(element, name);
+}
+
+void MapDocument::missing(pugi::xml_node element, std::string_view name) const {
   fail(std::string("The element ") + element.name() + position(element) + " has no attribute " +
-       name + ".");
+       std::string(name) + ".");
 }
 
 void MapDocument::fail(const std::string &reason) const {

@@ -18,6 +18,33 @@
 
 namespace arxmod {
 
+// The attributes of one element, fetched in one pass over them (a map has
+// thousands of entries of a dozen attributes each, and looking each name up
+// separately cost more than parsing the file). `names` lists the attributes
+// a reader knows; they are then read by their index in the list. An
+// attribute given twice counts as given once, first.
+template <size_t N> class AttributeSet {
+public:
+  AttributeSet(pugi::xml_node element, const std::array<std::string_view, N> &names) {
+    for (pugi::xml_attribute attribute : element.attributes()) {
+      const std::string_view name = attribute.name();
+      for (size_t i = 0; i < N; ++i) {
+        if (names[i] == name) {
+          if (!values_[i])
+            values_[i] = attribute.value();
+          break;
+        }
+      }
+    }
+  }
+  std::optional<std::string_view> operator[](size_t index) const {
+    return values_[index] ? std::optional<std::string_view>(values_[index]) : std::nullopt;
+  }
+
+private:
+  std::array<const char *, N> values_{};
+};
+
 // The elements the readers gather, in the order they are read.
 enum class MapElement {
   DeviceInfo,
@@ -52,6 +79,8 @@ public:
   static std::optional<std::string_view> attribute(pugi::xml_node element, const char *name);
   // An attribute that must be present; its absence fails the read.
   std::string_view required(pugi::xml_node element, const char *name) const;
+  // Fails the read for the absence of attribute `name` from `element`.
+  [[noreturn]] void missing(pugi::xml_node element, std::string_view name) const;
 
   // Raises "Failed to load the modbus map file: <path>\nReason: <reason>".
   [[noreturn]] void fail(const std::string &reason) const;

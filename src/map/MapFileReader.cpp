@@ -116,7 +116,9 @@ IRefPtr<TranslationMap> readDocument(const MapDocument &document) {
   TransactionConfig &limits = *map->transactionConfig();
   readDeviceInfo(document, map->editSettings(), limits);
   readSharedLists(document, *map);
-  for (pugi::xml_node element : document.elements(MapElement::ModbusInfo))
+  const auto &entries = document.elements(MapElement::ModbusInfo);
+  map->reserveEntries(entries.size());
+  for (pugi::xml_node element : entries)
     readModbusInfo(document, element, *map);
   for (pugi::xml_node element : document.elements(MapElement::CalcInfo))
     map->addCalculatedHandle(

@@ -12,20 +12,33 @@
 
 namespace arxmod {
 
-// An integer attribute's low 32 bits, or `absent`.
-inline int32_t integerAttribute(pugi::xml_node element, const char *name, int32_t absent) {
-  const std::optional<std::string_view> text = MapDocument::attribute(element, name);
+// An attribute text read as an integer's low 32 bits, a handle, a boolean
+// or a text; `absent` when there is none.
+inline int32_t integerOr(std::optional<std::string_view> text, int32_t absent) {
   return text ? static_cast<int32_t>(static_cast<uint32_t>(readInteger(*text))) : absent;
 }
-inline uint32_t handleAttribute(pugi::xml_node element, const char *name, uint32_t absent = 0) {
-  return static_cast<uint32_t>(integerAttribute(element, name, static_cast<int32_t>(absent)));
+inline uint32_t handleOr(std::optional<std::string_view> text, uint32_t absent = 0) {
+  return static_cast<uint32_t>(integerOr(text, static_cast<int32_t>(absent)));
 }
-inline bool booleanAttribute(pugi::xml_node element, const char *name, bool absent) {
-  const std::optional<std::string_view> text = MapDocument::attribute(element, name);
+inline bool booleanOr(std::optional<std::string_view> text, bool absent) {
   return text ? readBoolean(*text) : absent;
 }
+inline std::string textOr(std::optional<std::string_view> text) {
+  return std::string(text.value_or(std::string_view()));
+}
+
+// The same for the attribute `name` of `element`.
+inline int32_t integerAttribute(pugi::xml_node element, const char *name, int32_t absent) {
+  return integerOr(MapDocument::attribute(element, name), absent);
+}
+inline uint32_t handleAttribute(pugi::xml_node element, const char *name, uint32_t absent = 0) {
+  return handleOr(MapDocument::attribute(element, name), absent);
+}
+inline bool booleanAttribute(pugi::xml_node element, const char *name, bool absent) {
+  return booleanOr(MapDocument::attribute(element, name), absent);
+}
 inline std::string textAttribute(pugi::xml_node element, const char *name) {
-  return std::string(MapDocument::attribute(element, name).value_or(std::string_view()));
+  return textOr(MapDocument::attribute(element, name));
 }
 
 // Reads the `childName` descendants of `parent` (each an Ordinal and a

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 namespace XLARX {
 namespace {
@@ -124,6 +125,19 @@ constexpr FormatInfo kInfos[] = {
     {MBF_Device_Specific, "MBF_Device_Specific", {}, 1, false, false, kAll, false},
 };
 
+// Map file names, upper case, to codes.
+const std::unordered_map<std::string_view, uint32_t> &codesByName() {
+  static const std::unordered_map<std::string_view, uint32_t> codes = [] {
+    std::unordered_map<std::string_view, uint32_t> made;
+    for (const FormatInfo &info : kInfos)
+      for (std::string_view name : info.names)
+        if (!name.empty())
+          made.emplace(name, info.code);
+    return made;
+  }();
+  return codes;
+}
+
 } // namespace
 
 const FormatInfo *formatInfo(uint32_t code) {
@@ -137,10 +151,9 @@ std::optional<uint32_t> formatCodeOf(std::string_view name) {
   std::string upper(name);
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  for (const FormatInfo &info : kInfos)
-    for (std::string_view known : info.names)
-      if (!known.empty() && known == upper)
-        return info.code;
+  const auto &codes = codesByName();
+  if (auto it = codes.find(upper); it != codes.end())
+    return it->second;
   return std::nullopt;
 }
 

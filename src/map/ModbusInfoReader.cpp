@@ -9,28 +9,95 @@
 
 #include "map/ModbusFormatter.h"
 
-#include <algorithm>
-#include <cctype>
+#include <array>
 
 namespace arxmod {
 namespace {
 
+// The attributes of a ModbusInfo element, in the order they are applied.
+enum Attribute : size_t {
+  ARXHandle,
+  Name,
+  ModbusAddress,
+  RequestType,
+  Format,
+  Mask,
+  Scale,
+  Multiplier,
+  Offset,
+  ModbusMin,
+  ModbusMax,
+  ARXMin,
+  ARXMax,
+  ReadTime,
+  SetupReg,
+  ConfigWrite,
+  ConfigValueHandle,
+  ConfigLabelHandle,
+  ConfigLabelName,
+  DefaultEnumValue,
+  EnumName,
+  WriteValue,
+  CheckRegister,
+  CheckRegValue,
+  NumberOfRegisters,
+  DisableNotAvailableCheck,
+  NotAvailableValue,
+  MatchPattern,
+  CacheSpec,
+  kAttributeCount
+};
+constexpr std::array<std::string_view, kAttributeCount> kAttributeNames = {
+    "ARXHandle",
+    "Name",
+    "ModbusAddress",
+    "RequestType",
+    "Format",
+    "Mask",
+    "Scale",
+    "Multiplier",
+    "Offset",
+    "ModbusMin",
+    "ModbusMax",
+    "ARXMin",
+    "ARXMax",
+    "ReadTime",
+    "SetupReg",
+    "ConfigWrite",
+    "ConfigValueHandle",
+    "ConfigLabelHandle",
+    "ConfigLabelName",
+    "DefaultEnumValue",
+    "EnumName",
+    "WriteValue",
+    "CheckRegister",
+    "CheckRegValue",
+    "NumberOfRegisters",
+    "DisableNotAvailableCheck",
+    "NotAvailableValue",
+    "MatchPattern",
+    "CacheSpec"};
+using Attributes = AttributeSet<kAttributeCount>;
+
+// ASCII case: the texts are names and letters, and the C locale's
+// conversions cost a call per character.
 std::string upperCase(std::string_view text) {
   std::string upper(text);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
   return upper;
 }
 std::string lowerCase(std::string_view text) {
   std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char &c : lower)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
   return lower;
 }
 
 // Reads a constant-or-reference attribute into `field`; true when present.
-bool readScaling(pugi::xml_node element, const char *name, ConstantOrReference &field) {
-  const std::optional<std::string_view> text = MapDocument::attribute(element, name);
+bool readScaling(std::optional<std::string_view> text, ConstantOrReference &field) {
   if (!text)
     return false;
   const std::optional<ConstantOrReference> read = readConstantOrReference(*text, field.constant);
@@ -39,37 +106,38 @@ bool readScaling(pugi::xml_node element, const char *name, ConstantOrReference &
   return read.has_value();
 }
 
-void readScalingAndRange(pugi::xml_node element, TranslationInfo &entry) {
+void readScalingAndRange(const Attributes &attributes, TranslationInfo &entry) {
   // Each call must run: no short-circuit between them.
-  const bool scale = readScaling(element, "Scale", entry.scale);
-  const bool multiplier = readScaling(element, "Multiplier", entry.multiplier);
-  const bool offset = readScaling(element, "Offset", entry.offset);
+  const bool scale = readScaling(attributes[Scale], entry.scale);
+  const bool multiplier = readScaling(attributes[Multiplier], entry.multiplier);
+  const bool offset = readScaling(attributes[Offset], entry.offset);
   entry.scalingPresent = scale || multiplier || offset;
-  const bool modbusMin = readScaling(element, "ModbusMin", entry.modbusMin);
-  const bool modbusMax = readScaling(element, "ModbusMax", entry.modbusMax);
-  const bool arxMin = readScaling(element, "ARXMin", entry.arxMin);
-  const bool arxMax = readScaling(element, "ARXMax", entry.arxMax);
+  const bool modbusMin = readScaling(attributes[ModbusMin], entry.modbusMin);
+  const bool modbusMax = readScaling(attributes[ModbusMax], entry.modbusMax);
+  const bool arxMin = readScaling(attributes[ARXMin], entry.arxMin);
+  const bool arxMax = readScaling(attributes[ARXMax], entry.arxMax);
   entry.rangePresent = modbusMin || modbusMax || arxMin || arxMax;
-  if (readScaling(element, "ReadTime", entry.readTime))
+  if (readScaling(attributes[ReadTime], entry.readTime))
     entry.readTimePresent = true;
 }
 
-void readConfigLists(const MapDocument &document, pugi::xml_node element, const TranslationMap &map,
+void readConfigLists(const MapDocument &document, pugi::xml_node element,
+                     const Attributes &attributes, const TranslationMap &map,
                      TranslationInfo &entry) {
-  if (MapDocument::attribute(element, "ConfigValueHandle")) {
-    entry.configValueHandle = handleAttribute(element, "ConfigValueHandle");
+  if (attributes[ConfigValueHandle]) {
+    entry.configValueHandle = handleOr(attributes[ConfigValueHandle]);
     entry.configValues =
         readOptions<ConfigValueInfo>(document, element, "ConfigValues", "ConfigValue",
                                      [] { return makeRef<ConfigValueInfo>(); });
   }
-  if (MapDocument::attribute(element, "ConfigLabelHandle")) {
-    entry.configLabelHandle = handleAttribute(element, "ConfigLabelHandle");
+  if (attributes[ConfigLabelHandle]) {
+    entry.configLabelHandle = handleOr(attributes[ConfigLabelHandle]);
     entry.configLabels =
         readOptions<ConfigLabelInfo>(document, element, "ConfigLabels", "ConfigLabel", [&] {
           return makeRef<ConfigLabelInfo>(std::string(), entry.configLabelHandle);
         });
   }
-  if (const auto name = MapDocument::attribute(element, "ConfigLabelName")) {
+  if (const auto name = attributes[ConfigLabelName]) {
     if (entry.configLabels)
       throw KSXmsg("Invalid setup: Both shared ConfigLabelInfo and local ConfigLabels declared.");
     entry.configLabels = map.configLabels(std::string(*name));
@@ -79,14 +147,15 @@ void readConfigLists(const MapDocument &document, pugi::xml_node element, const 
   }
 }
 
-void readEnumeration(const MapDocument &document, pugi::xml_node element, const TranslationMap &map,
+void readEnumeration(const MapDocument &document, pugi::xml_node element,
+                     const Attributes &attributes, const TranslationMap &map,
                      TranslationInfo &entry) {
-  entry.defaultEnumValue = textAttribute(element, "DefaultEnumValue");
+  entry.defaultEnumValue = textOr(attributes[DefaultEnumValue]);
   entry.enumeration =
       readOptions<EnumerationInfo>(document, element, "Enumeration", "enumeration", [&] {
         return makeRef<EnumerationInfo>(std::string(), entry.defaultEnumValue);
       });
-  if (const auto name = MapDocument::attribute(element, "EnumName")) {
+  if (const auto name = attributes[EnumName]) {
     if (entry.enumeration)
       throw KSXmsg("Invalid setup: Both shared EnumInfo and local Enumeration declared.");
     entry.enumeration = map.enumeration(std::string(*name));
@@ -125,12 +194,13 @@ void readDynamicLabels(pugi::xml_node element, const TranslationMap &map, Transl
 
 // On when DisableNotAvailableCheck is zero and the entry or the map gives a
 // not-available value.
-void readNotAvailable(pugi::xml_node element, const TranslationMap &map, TranslationInfo &entry) {
-  if (integerAttribute(element, "DisableNotAvailableCheck", 0) != 0)
+void readNotAvailable(const Attributes &attributes, const TranslationMap &map,
+                      TranslationInfo &entry) {
+  if (integerOr(attributes[DisableNotAvailableCheck], 0) != 0)
     return;
-  if (MapDocument::attribute(element, "NotAvailableValue")) {
+  if (attributes[NotAvailableValue]) {
     entry.notAvailableCheck = true;
-    entry.notAvailableValue = integerAttribute(element, "NotAvailableValue", -1);
+    entry.notAvailableValue = integerOr(attributes[NotAvailableValue], -1);
   } else if (map.settings().globalNotAvailable) {
     entry.notAvailableCheck = true;
     entry.notAvailableValue = static_cast<int32_t>(map.settings().globalNotAvailableValue);
@@ -140,43 +210,42 @@ void readNotAvailable(pugi::xml_node element, const TranslationMap &map, Transla
 } // namespace
 
 void readModbusInfo(const MapDocument &document, pugi::xml_node element, TranslationMap &map) {
-  const std::string_view handleText = document.required(element, "ARXHandle");
-  const std::string_view name = document.required(element, "Name");
-  const std::string_view address = document.required(element, "ModbusAddress");
-  const std::string_view requestType = document.required(element, "RequestType");
-  const std::string_view formatText = document.required(element, "Format");
+  const Attributes attributes(element, kAttributeNames);
+  for (Attribute required : {ARXHandle, Name, ModbusAddress, RequestType, Format})
+    if (!attributes[required])
+      document.missing(element, kAttributeNames[required]);
 
   auto entry = makeRef<ModbusInfo>();
-  entry->handle = static_cast<uint32_t>(readInteger(handleText));
-  entry->name = name;
-  entry->modbusAddress = lowerCase(address);
-  entry->requestType = upperCase(requestType);
-  const std::string format = upperCase(formatText);
+  entry->handle = handleOr(attributes[ARXHandle]);
+  entry->name = *attributes[Name];
+  entry->modbusAddress = lowerCase(*attributes[ModbusAddress]);
+  entry->requestType = upperCase(*attributes[RequestType]);
+  const std::string format = upperCase(*attributes[Format]);
   if (!XLARX::ModbusFormatter::instance().parseFormatName(format, *entry))
     throw KSXmsg("Unknown format: " + format);
-  if (const auto mask = MapDocument::attribute(element, "Mask"))
+  if (const auto mask = attributes[Mask])
     entry->mask = readHex(*mask);
-  readScalingAndRange(element, *entry);
-  entry->setupRegister = booleanAttribute(element, "SetupReg", false);
-  entry->configWrite = booleanAttribute(element, "ConfigWrite", true);
-  readConfigLists(document, element, map, *entry);
-  readEnumeration(document, element, map, *entry);
+  readScalingAndRange(attributes, *entry);
+  entry->setupRegister = booleanOr(attributes[SetupReg], false);
+  entry->configWrite = booleanOr(attributes[ConfigWrite], true);
+  readConfigLists(document, element, attributes, map, *entry);
+  readEnumeration(document, element, attributes, map, *entry);
   readDynamicLabels(element, map, *entry);
-  const auto writeValue = MapDocument::attribute(element, "WriteValue");
+  const auto writeValue = attributes[WriteValue];
   if (format == "U16-21-ARRAY" || format == "U16-12-ARRAY")
     entry->writeValueText = writeValue.value_or(std::string_view());
   else if (writeValue)
     entry->writeValue = readReal(*writeValue);
-  if (const auto check = MapDocument::attribute(element, "CheckRegister"))
+  if (const auto check = attributes[CheckRegister])
     entry->checkRegister = readReal(*check);
-  if (const auto check = MapDocument::attribute(element, "CheckRegValue"))
+  if (const auto check = attributes[CheckRegValue])
     entry->checkRegValue = readReal(*check);
   entry->numberOfRegisters = static_cast<uint16_t>(
-      integerAttribute(element, "NumberOfRegisters",
-                       XLARX::ModbusFormatter::instance().registerCount(entry->format)));
-  readNotAvailable(element, map, *entry);
-  entry->matchPattern = integerAttribute(element, "MatchPattern", -1);
-  entry->cacheSpec = upperCase(textAttribute(element, "CacheSpec"));
+      integerOr(attributes[NumberOfRegisters],
+                XLARX::ModbusFormatter::instance().registerCount(entry->format)));
+  readNotAvailable(attributes, map, *entry);
+  entry->matchPattern = integerOr(attributes[MatchPattern], -1);
+  entry->cacheSpec = upperCase(textOr(attributes[CacheSpec]));
   const uint32_t handle = entry->handle;
   if (!map.addEntry(std::move(entry)))
     throw KSXmsg("Invalid setup: Duplicate handle present in map file. handle=" +

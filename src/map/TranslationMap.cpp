@@ -84,6 +84,12 @@ bool TranslationMap::addEntry(IRefPtr<TranslationInfo> entry) {
   return true;
 }
 
+void TranslationMap::reserveEntries(size_t count) {
+  std::unique_lock guard(lock_);
+  entries_.reserve(count);
+  entryIndex_.reserve(count);
+}
+
 bool TranslationMap::addEnumeration(IRefPtr<EnumerationInfo> list) {
   std::unique_lock guard(lock_);
   if (!enumerationIndex_.try_emplace(list->name(), enumerations_.size()).second)

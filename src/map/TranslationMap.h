@@ -134,6 +134,8 @@ public:
   MapSettings &editSettings() { return settings_; }
   // False when the handle already has an entry.
   bool addEntry(IRefPtr<TranslationInfo> entry);
+  // Makes room for `count` entries in all.
+  void reserveEntries(size_t count);
   bool addEnumeration(IRefPtr<EnumerationInfo> list);
   bool addConfigLabels(IRefPtr<ConfigLabelInfo> list);
   // Appends a calculated handle not yet listed.
