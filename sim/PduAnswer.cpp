@@ -41,16 +41,24 @@ void checkRange(const RegisterBank &bank, Table table, uint16_t first, size_t co
 
 void hookResult(uint8_t code) { require(code == 0, code); }
 
-std::vector<uint8_t> readBits(RegisterBank &bank, Table table, uint8_t function,
-                              std::span<const uint8_t> data) {
+// The range of a read request (start, count), checked against the limit of
+// its function and the bank, with the read hooks run.
+Access readRange(RegisterBank &bank, Table table, std::span<const uint8_t> data,
+                 uint16_t maxCount) {
   Fields fields(data, 2);
   const uint16_t first = fields.next();
   const uint16_t count = fields.next();
-  require(count >= 1 && count <= kMaxReadBits, ex::kIllegalDataValue);
+  require(count >= 1 && count <= maxCount, ex::kIllegalDataValue);
   checkRange(bank, table, first, count);
   hookResult(bank.beforeRead({table, first, count}));
-  const auto bits = bank.range(table, first, count);
-  std::vector<uint8_t> reply{function, static_cast<uint8_t>((count + 7) / 8)};
+  return {table, first, count};
+}
+
+std::vector<uint8_t> readBits(RegisterBank &bank, Table table, uint8_t function,
+                              std::span<const uint8_t> data) {
+  const Access range = readRange(bank, table, data, kMaxReadBits);
+  const auto bits = bank.range(table, range.first, range.count);
+  std::vector<uint8_t> reply{function, static_cast<uint8_t>((range.count + 7) / 8)};
   reply.resize(2 + reply[1], 0);
   for (size_t i = 0; i < bits.size(); ++i)
     if (bits[i])
@@ -60,16 +68,11 @@ std::vector<uint8_t> readBits(RegisterBank &bank, Table table, uint8_t function,
 
 std::vector<uint8_t> readRegisters(RegisterBank &bank, Table table, uint8_t function,
                                    std::span<const uint8_t> data) {
-  Fields fields(data, 2);
-  const uint16_t first = fields.next();
-  const uint16_t count = fields.next();
-  require(count >= 1 && count <= kMaxReadRegisters, ex::kIllegalDataValue);
-  checkRange(bank, table, first, count);
-  hookResult(bank.beforeRead({table, first, count}));
+  const Access range = readRange(bank, table, data, kMaxReadRegisters);
   ByteWriter out;
   out.writeU8(function);
-  out.writeU8(static_cast<uint8_t>(count * 2));
-  for (uint16_t value : bank.range(table, first, count))
+  out.writeU8(static_cast<uint8_t>(range.count * 2));
+  for (uint16_t value : bank.range(table, range.first, range.count))
     out.writeU16BE(value);
   return out.takeBytes();
 }

@@ -113,6 +113,23 @@ TEST_F(TcpTransportTest, ReconnectsAfterTheServerDroppedTheConnection) {
   EXPECT_EQ(peer.accepted(), 2);
 }
 
+TEST_F(TcpTransportTest, SendsAReadAgainButNotAWriteWhenAKeptConnectionCloses) {
+  // The server answers the first request of each connection, then reads the
+  // next one and closes the connection without answering it.
+  ScriptedPeer peer([](int fd) {
+    if (const auto request = readRequest(fd))
+      send(fd, mbapFrame(request->transaction, request->unit, request->pdu));
+    readRequest(fd);
+  });
+  const auto exchange = open(peer.connection());
+  const Bytes write{6, 0, 1, 0, 9};
+  EXPECT_EQ(call(*exchange, write).pdu(), write);
+  EXPECT_EQ(call(*exchange, kRead).pdu(), kRead); // on a second connection
+  EXPECT_EQ(peer.accepted(), 2);
+  EXPECT_EQ(call(*exchange, write).length, 0); // the server may have carried it out
+  EXPECT_EQ(peer.accepted(), 2);
+}
+
 TEST_F(TcpTransportTest, AConnectionLostMidExchangeGivesLengthZeroThenReconnects) {
   int calls = 0;
   ScriptedPeer peer([&](int fd) {

@@ -30,8 +30,6 @@ public:
   // Sends `pdu` to `unit`; when `wantReply`, waits for the reply until the
   // backend's reply timeout. Calls are serialised by the caller.
   virtual BackendResult exchange(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply) = 0;
-  // Drops the connection; the next exchange opens a new one.
-  virtual void disconnect() = 0;
 };
 
 } // namespace arxhost::transport

@@ -22,7 +22,6 @@ public:
   explicit RtuBackend(RtuAddress address);
 
   BackendResult exchange(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply) override;
-  void disconnect() override { line_.reset(); }
 
 private:
   BackendResult awaitReply(uint8_t unit);

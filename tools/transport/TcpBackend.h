@@ -1,9 +1,11 @@
 // TcpBackend: Modbus TCP to one server, over one connection that is opened
 // on first use, kept for later exchanges and opened again after it broke.
 //
-// Every request gets the next transaction identifier; frames that answer
-// another transaction (a late reply to a request that timed out, a peer's
-// stray frame) are read and dropped until the reply timeout. A frame whose
+// A request whose kept connection the server has just closed goes out again
+// once on a new connection when that cannot carry it out twice (see
+// exchange()). Every request gets the next transaction identifier; frames
+// that answer another transaction (a late reply to a request that timed out,
+// a peer's stray frame) are read and dropped until the reply timeout. A frame whose
 // header cannot be trusted, or that stops half way, is a garbled reply and
 // ends the connection, so that the next exchange starts on a clean stream.
 #pragma once
@@ -19,12 +21,20 @@ public:
   explicit TcpBackend(TcpAddress address) : address_(std::move(address)) {}
 
   BackendResult exchange(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply) override;
-  void disconnect() override { socket_.reset(); }
 
 private:
-  // A connection that is open and not closed by the peer, opened if need be.
-  bool connected(std::string &error);
-  BackendResult awaitReply(uint16_t transaction, uint8_t unit);
+  struct Attempt {
+    BackendResult result;
+    bool reused = false; // sent on a connection kept from an earlier exchange
+    size_t sent = 0;     // bytes of the request frame that left
+    size_t received = 0; // bytes of reply frames that came
+  };
+
+  // True when the kept connection is open and not closed by the peer.
+  bool stillOpen();
+  Attempt send(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply);
+  BackendResult awaitReply(uint16_t transaction, uint8_t unit, size_t &received);
+  BackendResult lost(const IoResult &read);
   BackendResult broken(const std::string &what);
   BackendResult cutShort(size_t received, size_t expected);
   std::string where() const;
