@@ -6,6 +6,7 @@
 #include "base/TickCount.h"
 #include "host/ConfigDatabase.h"
 #include "host/DeviceFileTable.h"
+#include "map/MapFile.h"
 #include "tree/RegisterObj.h"
 #include "tree/TreeFile.h"
 
@@ -91,16 +92,12 @@ void FileManager::setTreeFileLoader(TreeFileLoader loader) {
 }
 
 void FileManager::clear() {
-  std::lock_guard guard(lock_);
-  trees_.clear();
-}
-
-std::shared_ptr<FileManager::CacheEntry> FileManager::entryFor(const std::string &name) {
-  std::lock_guard guard(lock_);
-  std::shared_ptr<CacheEntry> &entry = trees_[name];
-  if (!entry)
-    entry = std::make_shared<CacheEntry>();
-  return entry;
+  {
+    std::lock_guard guard(lock_);
+    trees_.clear();
+  }
+  std::lock_guard guard(mapLock_);
+  maps_.clear();
 }
 
 // The throttle is ours so that the interval can be set, and it applies to a
@@ -163,6 +160,52 @@ IRefPtr<TranslationTree> FileManager::getTree(uint32_t deviceId) {
     throw KSXmsg("File '" + pathIn(entry->watch, name) +
                  "' does not exist or does not contain a valid ARX tree.");
   return entry->tree;
+}
+
+IRefPtr<TranslationMap> FileManager::loadMap(const MapEntry &entry, const std::string &name,
+                                             const std::string &extensionName) const {
+  if (entry.watch.directory.empty())
+    return nullptr;
+  IRefPtr<TranslationMap> map = readMapFile(pathIn(entry.watch, name));
+  if (!extensionName.empty() && !entry.extensionWatch.directory.empty()) {
+    const std::string path = pathIn(entry.extensionWatch, extensionName);
+    combineModbusMaps(map.get(), readMapFile(path).get(), path);
+  }
+  return map;
+}
+
+IRefPtr<TranslationMap> FileManager::getMap(uint32_t deviceId) {
+  const std::string name = deviceFileName(deviceId, false);
+  const std::string extensionName = extensionFileName(deviceId, false);
+  IRefPtr<TranslationMap> map;
+  {
+    std::shared_ptr<MapEntry> entry = entryIn(mapLock_, maps_, name);
+    std::lock_guard guard(entry->lock);
+    const bool mainChanged = !name.empty() && changed(entry->watch, name, false);
+    const bool extensionChanged =
+        !extensionName.empty() && changed(entry->extensionWatch, extensionName, true);
+    if (mainChanged || extensionChanged) {
+      entry->map.reset();
+      entry->failed = false;
+      try {
+        entry->map = loadMap(*entry, name, extensionName);
+      } catch (const KSXmsg &) {
+        entry->failed = true;
+        throw;
+      }
+    }
+    if (!entry->map && entry->failed)
+      throw KSXmsg("Translator map file '" + name +
+                   "' not loaded due to previous error. Will retry.");
+    if (!entry->map)
+      throw KSXmsg("Cannot find translator map file '" + name + "'");
+    map = entry->map;
+  }
+  // Outside the entry's lock: the tree has its own, and the map its
+  // preparation lock. A preparation that fails leaves the map cached and is
+  // tried again at the next call, when the tree may have been fixed.
+  map->prepare(*getTree(deviceId));
+  return map;
 }
 
 } // namespace arxmod
