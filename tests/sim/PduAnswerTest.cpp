@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace arxmod::sim {
 namespace {
 
@@ -129,6 +131,24 @@ TEST_F(PduAnswerTest, ReadsTheLargestRequestsTheProtocolAllows) {
   for (uint16_t a = 0; a < 124; ++a)
     scattered.insert(scattered.end(), {0, static_cast<uint8_t>(a)});
   EXPECT_EQ(answer(scattered).size(), 4u + 248u);
+}
+
+TEST_F(PduAnswerTest, AnswersRandomRequestsWithinTheProtocolsLimits) {
+  bank.mapAll();
+  std::mt19937 random(20240611);
+  const uint8_t functions[] = {1, 2, 3, 4, 5, 6, 15, 16, 20, 100, 0, 8, 0x83, 255};
+  for (int i = 0; i < 5000; ++i) {
+    Bytes request(1 + random() % 260);
+    for (uint8_t &byte : request)
+      byte = static_cast<uint8_t>(random());
+    request[0] = functions[random() % std::size(functions)];
+    if (request.size() > 1 && random() % 2) // a plausible byte count more often
+      request[request.size() > 5 ? 5 : 1] = static_cast<uint8_t>(request.size() - 6);
+    const Bytes reply = answer(request);
+    ASSERT_TRUE(reply.size() >= 2 && reply.size() <= kMaxPduSize &&
+                (reply[0] & 0x7F) == (request[0] & 0x7F))
+        << testing::PrintToString(request) << " -> " << testing::PrintToString(reply);
+  }
 }
 
 TEST_F(PduAnswerTest, HooksSeeTheRangesThatOverlapThem) {

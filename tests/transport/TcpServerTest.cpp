@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <random>
 
 namespace arxhost::transport::test {
 namespace {
@@ -73,6 +74,25 @@ TEST(TcpServerTest, DisconnectsClientsItCannotTrust) {
   FileDescriptor client = connectTo(*sim.server);
   send(client.get(), mbapFrame(5, 1, Bytes{3, 0, 4, 0, 1}));
   ASSERT_TRUE(readRequest(client.get()));
+}
+
+TEST(TcpServerTest, OutlivesClientsThatSendRandomBytes) {
+  SimServer sim(ServerLimits{64, 50}); // room for every client, however late it is accepted
+  std::mt19937 random(7);
+  for (int i = 0; i < 40; ++i) {
+    FileDescriptor client = connectTo(*sim.server);
+    Bytes noise(1 + random() % 300);
+    for (uint8_t &byte : noise)
+      byte = static_cast<uint8_t>(random());
+    if (i % 2) // a valid header in front of random data
+      noise.insert(noise.begin(), {0, 1, 0, 0, 0, static_cast<uint8_t>(1 + random() % 253), 1});
+    send(client.get(), noise);
+  }
+  FileDescriptor client = connectTo(*sim.server);
+  send(client.get(), mbapFrame(9, 1, Bytes{3, 0, 7, 0, 1}));
+  const auto reply = readRequest(client.get());
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->pdu, (Bytes{3, 2, 0, 7}));
 }
 
 TEST(TcpServerTest, SendsNothingForUnitsThatDoNotAnswer) {
