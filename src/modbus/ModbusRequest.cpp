@@ -65,15 +65,23 @@ const ModbusRequest &modbusRequest(const XL::Request &request) {
 
 } // namespace
 
-IRefPtr<ModbusRequest> ModbusRequest::read(std::string_view address, int32_t format, uint32_t mask,
-                                           uint16_t numberOfRegisters, bool notAvailableCheck,
-                                           int32_t notAvailableValue) {
+RequestItem ModbusRequest::readItem(std::string_view address, int32_t format, uint32_t mask,
+                                    uint16_t numberOfRegisters, bool notAvailableCheck,
+                                    int32_t notAvailableValue) {
   RequestItem item = itemAt(address, format, numberOfRegisters);
   item.mask = mask;
   item.isRead = true;
   item.notAvailableCheck = notAvailableCheck;
   item.notAvailableValue = notAvailableValue;
-  return makeRef<ModbusRequest>(std::move(item), parseRequestAddress(address), false);
+  return item;
+}
+
+IRefPtr<ModbusRequest> ModbusRequest::read(std::string_view address, int32_t format, uint32_t mask,
+                                           uint16_t numberOfRegisters, bool notAvailableCheck,
+                                           int32_t notAvailableValue) {
+  return makeRef<ModbusRequest>(
+      readItem(address, format, mask, numberOfRegisters, notAvailableCheck, notAvailableValue),
+      parseRequestAddress(address), false);
 }
 
 IRefPtr<ModbusRequest> ModbusRequest::numericWrite(std::string_view address, int32_t format,

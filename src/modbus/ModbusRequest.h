@@ -83,6 +83,11 @@ public:
                                                  std::span<const uint16_t> words, bool configWrite);
   static arxmod::IRefPtr<ModbusRequest> fileRecordRead(uint32_t fileNumber, uint32_t recordNumber,
                                                        uint16_t numberOfRegisters, uint32_t unit);
+  // The item a read with these fields has: the key its reply is found
+  // under again.
+  static RequestItem readItem(std::string_view address, int32_t format, uint32_t mask,
+                              uint16_t numberOfRegisters, bool notAvailableCheck,
+                              int32_t notAvailableValue);
 
   ModbusRequest(RequestItem item, const RequestAddress &address, bool changesConfig);
 

@@ -1,0 +1,172 @@
+// XLARX::ModbusTranslator: answers from this call's replies to the value,
+// time stamp and label reads of mapped handles.
+#include "translator/ModbusTranslator.h"
+
+#include "map/ModbusFormat.h"
+#include "translator/ClassKinds.h"
+#include "translator/InvocationErrors.h"
+#include "types/ArrayTypes.h"
+#include "types/NumericTypes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <limits>
+#include <sstream>
+
+namespace XLARX {
+
+using arxmod::PICType;
+
+namespace {
+
+// `value` truncated towards zero, saturated at the ends of the range (a
+// meter's value, or a scaled one, can be anything, NaN included).
+int64_t truncated(double value) {
+  if (std::isnan(value))
+    return 0;
+  if (value >= 0x1p63)
+    return std::numeric_limits<int64_t>::max();
+  if (value < -0x1p63)
+    return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(value);
+}
+
+int32_t ordinalOf(double value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(
+      truncated(value), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+void requireVoid(const PICType *argument) {
+  if (!dynamic_cast<const arxmod::VoidType *>(argument))
+    throw ExceptWrongArgument;
+}
+
+} // namespace
+
+PICType *ModbusTranslator::invokeMapped(uint32_t handle, uint32_t method, PICType *argument) {
+  if (method == 3 || method == 20 || method == 21)
+    if (const arxmod::IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle)) {
+      PICType *result = method == 21   ? readValue(*entry, handle, argument)
+                        : method == 20 ? readTime(*entry, argument)
+                                       : configurableLabel(*entry, handle, argument);
+      if (result)
+        return result;
+    }
+  return MappedTranslator::invokeMapped(handle, method, argument);
+}
+
+PICType *ModbusTranslator::readValue(const arxmod::TranslationInfo &entry, uint32_t handle,
+                                     PICType *argument) {
+  requireVoid(argument);
+  const ModbusResponse *reply = usableReply(readItem(entry));
+  if (!reply)
+    return nullptr;
+  arxmod::MemoryBlob &blob = argument->blob();
+  if (reply->errorCode != 0)
+    return exceptionValue(*reply, blob);
+  const arxmod::ARXObj *object = findObject(handle);
+  const bool stringKind = isOfKind(object, kStringRegisterClass);
+  if (reply->kind == ResponseKind::Text && !stringKind)
+    throw MappedARXException(ExceptWrongArgument,
+                             "Mapping incompatible with the string register type");
+  if (entry.configValueHandle != 0 && entry.configValues)
+    if (PICType *value = entry.configValues->valueFor(
+            ordinalOf(conversion().referenceValue(entry.configValueHandle)), blob, object, ""))
+      return value;
+  if (entry.enumeration)
+    return entry.enumeration->valueFor(ordinalOf(conversion().readConvert(entry, reply->value)),
+                                       blob, object, entry.defaultEnumValue);
+  if (isOfKind(object, kBooleanRegisterClass)) {
+    const auto low =
+        static_cast<uint32_t>(truncated(conversion().readConvert(entry, reply->value)));
+    const bool masked = entry.format == MBF_MaskedBool || entry.format == MBF_InvertedMaskedBool;
+    bool on = low != 0;
+    if (masked && entry.matchPattern != -1)
+      on = low == (static_cast<uint32_t>(entry.matchPattern) & entry.mask);
+    if (entry.format == MBF_InvertedMaskedBool)
+      on = !on;
+    return blob.make<arxmod::BooleanType>(on ? 1u : 0u);
+  }
+  if (isOfKind(object, kNumericRegisterClass))
+    return blob.make<arxmod::Float64Type>(conversion().readConvert(entry, reply->value));
+  if (stringKind)
+    return arxmod::makeString(blob, registerText(entry, *reply));
+  throw MappedARXException(ExceptWrongArgument, "Mapping incompatible with register type");
+}
+
+std::string ModbusTranslator::registerText(const arxmod::TranslationInfo &entry,
+                                           const ModbusResponse &reply) {
+  if (entry.format == MBF_ASCII || entry.format == MBF_ASCII_Reverse)
+    return reply.text;
+  std::ostringstream out;
+  if (entry.scalingPresent || entry.rangePresent) {
+    out << conversion().readConvert(entry, reply.value);
+    return out.str();
+  }
+  const int64_t number = truncated(reply.value);
+  switch (entry.format) {
+  case MBF_U16_21:
+    out << static_cast<uint16_t>(number);
+    break;
+  case MBF_S16_21:
+  case MBF_S16_1_15:
+    out << static_cast<int16_t>(number);
+    break;
+  case MBF_U32_4321:
+  case MBF_U32_2143:
+  case MBF_U32_M10k_4321:
+  case MBF_U32_M10k_2143:
+    out << static_cast<uint32_t>(number);
+    break;
+  case MBF_S32_4321:
+  case MBF_S32_2143:
+  case MBF_S32_M10k_4321:
+  case MBF_S32_M10k_2143:
+    out << static_cast<int32_t>(number);
+    break;
+  case MBF_BCD:
+  case MBF_PackedBCD:
+    out << std::fixed << std::setprecision(0) << reply.value;
+    break;
+  case MBF_MaskedBool:
+    out << static_cast<uint16_t>(number);
+    break;
+  case MBF_InvertedMaskedBool:
+    out << (static_cast<uint16_t>(number) == 0 ? 1 : 0);
+    break;
+  default:
+    out << reply.value;
+  }
+  return out.str();
+}
+
+PICType *ModbusTranslator::readTime(const arxmod::TranslationInfo &entry, PICType *argument) {
+  requireVoid(argument);
+  if (!entry.readTimePresent)
+    return nullptr;
+  arxmod::MemoryBlob &blob = argument->blob();
+  if (entry.readTime.handle == 0)
+    return blob.make<arxmod::Float64Type>(entry.readTime.constant);
+  const arxmod::IRefPtr<arxmod::TranslationInfo> stamp = map()->find(entry.readTime.handle);
+  const ModbusResponse *reply = stamp ? usableReply(readItem(*stamp)) : nullptr;
+  if (!reply)
+    return nullptr;
+  if (reply->errorCode != 0)
+    return exceptionValue(*reply, blob);
+  return blob.make<arxmod::Float64Type>(conversion().readConvert(*stamp, reply->value));
+}
+
+PICType *ModbusTranslator::configurableLabel(const arxmod::TranslationInfo &entry, uint32_t handle,
+                                             PICType *argument) {
+  if (entry.configLabelHandle == 0 || !entry.configLabels)
+    return nullptr;
+  const int32_t ordinal = ordinalOf(conversion().referenceValue(entry.configLabelHandle));
+  try {
+    return entry.configLabels->valueFor(ordinal, argument->blob(), findObject(handle), "");
+  } catch (const arxmod::MapLookupError &failure) {
+    throw MappedARXException(ExceptWrongArgument, failure.text());
+  }
+}
+
+} // namespace XLARX
