@@ -25,7 +25,12 @@ MappedTranslator::MappedTranslator(uint32_t deviceId)
 
 std::optional<std::string> MappedTranslator::configuredName() const {
   try {
-    if (auto record = arxmod::ConfigDatabase::instance().device(deviceId_))
+    // A device added since the table was last read is looked for once more.
+    arxmod::ConfigDatabase &database = arxmod::ConfigDatabase::instance();
+    auto record = database.device(deviceId_);
+    if (!record)
+      record = database.deviceRefreshed(deviceId_);
+    if (record)
       return record->name;
   } catch (const arxmod::KSXmsg &) {
     // No configuration to ask: the caller has its own fallback.
