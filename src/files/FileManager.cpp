@@ -10,6 +10,9 @@
 #include "tree/RegisterObj.h"
 #include "tree/TreeFile.h"
 
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
 #include <unordered_set>
 
 namespace arxmod {
@@ -72,8 +75,28 @@ void combineTrees(ObjList *recipient, const ObjList *donor, const std::string &d
   }
 }
 
-FileManager::FileManager()
-    : recheckInterval_(ConfigDatabase::kRefreshPeriodMs), loader_(&loadTreeFile) {}
+namespace {
+
+// The interval between two looks at one file: the host's refresh period,
+// unless ARXMOD_FILE_RECHECK_MS gives another number of milliseconds (for
+// an operator editing maps, and for tests of the loaded plug-in, which
+// cannot step its clock).
+uint32_t initialRecheckInterval() {
+  const char *text = std::getenv("ARXMOD_FILE_RECHECK_MS");
+  uint32_t interval = ConfigDatabase::kRefreshPeriodMs;
+  if (text) {
+    const std::string_view digits(text);
+    uint32_t parsed = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed);
+    if (error == std::errc() && end == digits.data() + digits.size() && !digits.empty())
+      interval = parsed;
+  }
+  return interval;
+}
+
+} // namespace
+
+FileManager::FileManager() : recheckInterval_(initialRecheckInterval()), loader_(&loadTreeFile) {}
 
 namespace {
 constinit ProcessSingleton<FileManager> manager;

@@ -63,8 +63,8 @@ public:
   // is prepared again at the next call).
   IRefPtr<TranslationMap> getMap(uint32_t deviceId);
 
-  // Milliseconds between two looks at one file (the host's refresh period
-  // unless changed, which tests do).
+  // Milliseconds between two looks at one file: the host's refresh period,
+  // or ARXMOD_FILE_RECHECK_MS when set, unless changed here (tests do).
   void setRecheckInterval(uint32_t milliseconds);
   // Forgets every cache entry (for tests).
   void clear();

@@ -122,6 +122,31 @@ TEST_F(FileManagerTest, MissingFileIsSearchedForAtMostOncePerRecheckInterval) {
   EXPECT_EQ(FileManager::instance().getTree(11)->count(), 2u);
 }
 
+TEST_F(FileManagerTest, RecheckIntervalMayComeFromTheEnvironment) {
+  struct Case {
+    const char *value;
+    uint32_t interval;
+  } cases[] = {{"0", 0}, {"250", 250}, {"abc", 30000}, {"", 30000}, {"12x", 30000}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.value);
+    setenv("ARXMOD_FILE_RECHECK_MS", c.value, 1);
+    FileManager::releaseInstance();
+    write(shipped("e.dat"), kSmallTree);
+    auto first = FileManager::instance().getTree(14);
+    const auto path = shipped("e.dat");
+    write(path, "saved_as_ARX 0x7 classid = ARX name = <8>replaced");
+    fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(1));
+    if (c.interval > 0) {
+      clock_.advance(std::chrono::milliseconds(c.interval - 1));
+      EXPECT_EQ(FileManager::instance().getTree(14), first);
+    }
+    clock_.advance(std::chrono::milliseconds(1));
+    EXPECT_NE(FileManager::instance().getTree(14), first);
+  }
+  unsetenv("ARXMOD_FILE_RECHECK_MS");
+  FileManager::releaseInstance();
+}
+
 // A file that is being read holds only its own entry: a device with another
 // file is served meanwhile. The load of a.dat waits until the test lets it go.
 std::promise<void> *releaseLoad = nullptr;
