@@ -7,10 +7,10 @@
 namespace XLARX {
 namespace {
 
-constexpr uint16_t kMaxScatteredAddresses = 100;
+constexpr uint16_t kDefaultScatteredLimit = 100; // addresses per scattered read
+// Dataset blocks and invalid ranges are ranges of holding registers.
 constexpr uint8_t kHoldingRegisters = 4;
 
-// Dataset blocks and invalid ranges are ranges of holding registers.
 bool inRange(const arxmod::TransactionConfig::RegisterItem &item, uint32_t offset) {
   return item.first <= offset && offset <= item.last;
 }
@@ -48,7 +48,7 @@ uint16_t MessagePlacement::readLimit() const {
 
 uint16_t MessagePlacement::scatteredLimit() const {
   const uint16_t limit = config_ ? config_->maxRequestRegisters : 0;
-  return limit >= 1 && limit < kMaxScatteredAddresses ? limit : kMaxScatteredAddresses;
+  return limit >= 1 && limit < kDefaultScatteredLimit ? limit : kDefaultScatteredLimit;
 }
 
 bool MessagePlacement::place(ModbusRequest &request, size_t index) {
