@@ -58,5 +58,20 @@ TEST_F(ArxhostTest, ReusesSitesPortsAndTypesByName) {
   EXPECT_EQ(database.device("b").translatorName, "MX4110_4120");
 }
 
+TEST_F(ArxhostTest, GivesTheTransportThePortConnectionAndUnitOfADevice) {
+  std::ostringstream out;
+  initCommand(db, out);
+  NewDevice meter;
+  meter.name = "meter1";
+  meter.port = "North";
+  meter.connection = "tcp://10.0.0.5:502";
+  meter.unit = 7;
+  deviceAddCommand(db, meter, out);
+  const DeviceEntry device = HostDatabase::open(db).device("meter1");
+  EXPECT_EQ(device.port, "North");
+  EXPECT_EQ(device.connection, "tcp://10.0.0.5:502");
+  EXPECT_EQ(device.unit, 7);
+}
+
 } // namespace
 } // namespace arxhost

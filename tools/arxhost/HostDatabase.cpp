@@ -166,13 +166,16 @@ int64_t HostDatabase::addDevice(const NewDevice &device) {
 
 DeviceEntry HostDatabase::device(const std::string &name) {
   Statement find(db_,
-                 "SELECT Device.ID,Device.Name,Translator.ID,Translator.ProtocolID,Translator.Name "
+                 "SELECT Device.ID,Device.Name,Translator.ID,Translator.ProtocolID,Translator.Name,"
+                 "IFNULL(Port.Name,''),IFNULL(Port.Connection,''),Device.Unit "
                  "FROM Device JOIN DeviceType ON Device.DeviceTypeID=DeviceType.ID "
-                 "JOIN Translator ON Translator.ID=DeviceType.TranslatorID WHERE Device.Name=?",
+                 "JOIN Translator ON Translator.ID=DeviceType.TranslatorID "
+                 "LEFT JOIN Port ON Port.ID=Device.PortID WHERE Device.Name=?",
                  {name});
   if (!find.step())
     fail("no device named '" + name + "' in table Device (see 'arxhost device list')");
-  return {find.integer(0), find.text(1), find.integer(2), find.integer(3), find.text(4)};
+  return {find.integer(0), find.text(1), find.integer(2), find.integer(3),
+          find.text(4),    find.text(5), find.text(6),    find.integer(7)};
 }
 
 std::vector<std::string> HostDatabase::deviceNames() {

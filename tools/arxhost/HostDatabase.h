@@ -27,6 +27,11 @@ struct DeviceEntry {
   int64_t translatorId = 0;
   int64_t protocolId = 0;
   std::string translatorName;
+  // How the transport reaches it: Port.Name, Port.Connection (empty without
+  // a port) and Device.Unit.
+  std::string port;
+  std::string connection;
+  int64_t unit = 1;
 };
 
 struct LogEntry {
