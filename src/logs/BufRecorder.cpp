@@ -97,7 +97,9 @@ void BufRecorder::startNewFile() {
 
 void BufRecorder::finishSetup() {
   try {
-    if (!restore())
+    if (restore())
+      newFile_ = false; // later saves update the restored file in place
+    else
       startNewFile();
   } catch (const RecorderFileError &refused) {
     logBufferTrace()(logKeyText(key_), refused.text());

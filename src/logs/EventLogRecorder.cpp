@@ -34,13 +34,7 @@ void EventLogRecorder::save() {
 
 bool EventLogRecorder::restore() {
   MemoryBlob blob(kProgramBlobSize);
-  const LogArrayType *cache = nullptr;
-  try {
-    cache =
-        readRecorderCache(fileName(), handle(), kCacheBytesPerSlot * (uint64_t{depth()} + 1), blob);
-  } catch (const KSXmsg &corrupt) {
-    throw RecorderFileError(corrupt.text(), fileName());
-  }
+  const LogArrayType *cache = readCache(kCacheBytesPerSlot, blob);
   if (!cache)
     return false;
   std::vector<RestoredRecord> records;

@@ -1,9 +1,9 @@
 // LogReports: where the log buffer says what went wrong.
 //
 // Two diagnostic traces: "LOGBUF" for recorders and the save thread,
-// "LOGPOS" for the position file. Both are switched on when the first log
-// buffer is made, because they are the channel the buffer reports its file
-// faults on; they reach a file only when ARXMOD_TRACE_FILE names one.
+// "LOGPOS" for the position file. Both are switched on when first used,
+// because they are the channel the buffer reports its file faults on; they
+// reach a file only when ARXMOD_TRACE_FILE names one.
 //
 // Faults that cost a user data or explain why a log restarted (a file
 // refused on restore, a save that failed for a full disk or a read-only

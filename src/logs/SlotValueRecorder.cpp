@@ -1,6 +1,7 @@
 // XLARX::SlotValueRecorder: per-slot arenas, held records and restore.
 #include "logs/SlotValueRecorder.h"
 
+#include "logs/RecorderCache.h"
 #include "types/PICTypeContainer.h"
 #include "types/StructureArrays.h"
 
@@ -48,6 +49,14 @@ const LogArrayType &SlotValueRecorder::heldRecords(MemoryBlob &blob) const {
   if (auto *array = dynamic_cast<LogArrayType *>(records))
     return *array;
   return *blob.make<LogArrayType>();
+}
+
+const LogArrayType *SlotValueRecorder::readCache(uint64_t bytesPerSlot, MemoryBlob &blob) const {
+  try {
+    return readRecorderCache(fileName(), handle(), bytesPerSlot * (uint64_t{depth()} + 1), blob);
+  } catch (const KSXmsg &corrupt) {
+    throw RecorderFileError(corrupt.text(), fileName());
+  }
 }
 
 void SlotValueRecorder::restoreRecords(const std::vector<RestoredRecord> &records) {

@@ -42,6 +42,10 @@ protected:
   // Replaces the slots by `records`: the position moves past the newest,
   // and those that belong to the window are kept.
   void restoreRecords(const std::vector<RestoredRecord> &records);
+  // The records of the recorder's XML cache (RecorderCache.h), which may
+  // hold `bytesPerSlot` bytes per slot; nullptr when there is no file.
+  // Raises RecorderFileError for a corrupted cache.
+  const arxmod::LogArrayType *readCache(uint64_t bytesPerSlot, arxmod::MemoryBlob &blob) const;
   const arxmod::PICType *storedValue(uint32_t slot) const { return values_[slot]; }
   const arxmod::RegisterObj &logRegister() const { return *logRegister_; }
 

@@ -157,13 +157,7 @@ const PICType *WaveformLogRecorder::readIndividualRecord(uint32_t slot, uint32_t
 
 bool WaveformLogRecorder::restore() {
   MemoryBlob blob(kProgramBlobSize);
-  const LogArrayType *metadata = nullptr;
-  try {
-    metadata = readRecorderCache(fileName(), handle(),
-                                 kMetadataBytesPerSlot * (uint64_t{depth()} + 1), blob);
-  } catch (const KSXmsg &corrupt) {
-    throw RecorderFileError(corrupt.text(), fileName());
-  }
+  const LogArrayType *metadata = readCache(kMetadataBytesPerSlot, blob);
   if (!metadata)
     return false;
   std::vector<RestoredRecord> records;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 namespace arxmod {
 namespace {
@@ -123,6 +124,16 @@ TEST_F(DataLogTest, RestoresAfterARestartAcrossTheRingsWrapAround) {
   ASSERT_EQ(restored->auxChannels().size(), 1u);
   ASSERT_EQ(restored->auxChannels()[0].values.size(), 1u);
   EXPECT_EQ(restored->auxChannels()[0].values[0] >> 32, 24u) << "restart mark at position 24";
+
+  // Saves after a restore update the file in place (same inode), not anew.
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(stat(file_.c_str(), &before), 0);
+  appendRecords(*restored, 24, 24);
+  restored->save();
+  ASSERT_EQ(stat(file_.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  EXPECT_EQ(sequences(*recorder()).back(), 24u);
 
   auto ahead = recorder(40); // a position file ahead of the data: nothing goes back
   EXPECT_EQ(ahead->position(), 40u);

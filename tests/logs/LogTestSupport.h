@@ -73,7 +73,8 @@ protected:
     std::filesystem::remove(path);
     FILE *file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty())
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
 

@@ -11,11 +11,11 @@
 namespace arxmod::test {
 
 inline constexpr uint32_t kDevice = 7;
-// Data recorder module (537) with sources kFirstSource..., a bounded Depth
+// Data recorder module (537) with up to 16 sources from kFirstSource, a bounded Depth
 // setup and its data log (class 30).
 inline constexpr uint32_t kDataModule = 0x200;
 inline constexpr uint32_t kFirstSource = 0x201;
-inline constexpr uint32_t kDataDepth = 0x210;
+inline constexpr uint32_t kDataDepth = 0x230;
 inline constexpr uint32_t kDataLog = 0x220;
 // Waveform recorder module (536) and its log.
 inline constexpr uint32_t kWaveModule = 0x300;

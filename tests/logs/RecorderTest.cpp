@@ -114,8 +114,8 @@ TEST_F(RecorderTest, DepthComesFromABoundedSetupWithinItsBounds) {
       {"not bounded",
        [](ObjList &o) {
          auto &module = *static_cast<ModuleObj *>(o.find(test::kDataModule));
-         module.setSetups(std::vector<uint32_t>{0x230});
-         test::addObject<RegisterObj>(o, 0x230, 23, test::kDataModule, "Depth").setValueText("5");
+         module.setSetups(std::vector<uint32_t>{0x231});
+         test::addObject<RegisterObj>(o, 0x231, 23, test::kDataModule, "Depth").setValueText("5");
        },
        "Log depth register not BoundedObj type."},
       {"zero", [](ObjList &o) { setDepth(o, "0"); }, "Log Depth register can not have zero value."},
