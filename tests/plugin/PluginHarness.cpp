@@ -2,10 +2,8 @@
 #include "PluginHarness.h"
 
 #include "DeviceTree.h"
-#include "messages/PIC_MessageIncluded.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
-#include "types/PICCodec.h"
 
 #include <dlfcn.h>
 #include <fstream>
@@ -32,8 +30,7 @@ public:
     tree->insert(std::make_unique<RegisterObj>(kLongNameHandle, 25, 0x100, std::string(2000, 'n')));
     std::ofstream(db->translatorDirectory() / "meter10.dat", std::ios::binary)
         << textTreeString(*tree);
-    // Loaded for good: the plug-in keeps process-wide state until the process ends.
-    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
     ASSERT_NE(process, nullptr);
@@ -73,15 +70,7 @@ std::string lastLogText() {
 }
 
 std::vector<uint8_t> programRequest(uint16_t device, const Program &program) {
-  auto message = std::make_unique<PIC_Message>();
-  message->impl().setActions(PIC_MessageImpl::kRequest | PIC_MessageImpl::kExecute);
-  message->impl().setPid(3);
-  std::vector<uint8_t> bytes(kResultAreaSize);
-  bytes.resize(encodePIC(program, bytes));
-  message->impl().setProgram(bytes);
-  return requestPacket(device, kOurTranslator,
-                       envelopeBytes(std::make_unique<PIC_MessageIncluded>(std::move(message))))
-      .toBytes();
+  return programRequest(device, kOurTranslator, program);
 }
 
 } // namespace arxmod::test

@@ -1,7 +1,7 @@
-// PluginHarness: the real plug-in, loaded with dlopen as a host loads it,
-// and one host database in a temporary directory for every test of the
-// program (the plug-in keeps process-wide tables, so they cannot change
-// between tests).
+// PluginHarness: the real plug-in, loaded with dlopen as a host loads it
+// and unloaded after the last test, and one host database in a temporary
+// directory for every test of the program (the plug-in keeps process-wide
+// tables while loaded, so they cannot change between tests).
 //
 // Devices: 9 without tree file; 10 with the translator tests' device tree
 // (plus register 0x200 with a 2000-character name, for answers that outgrow
@@ -39,7 +39,7 @@ Call callProcess(const std::vector<uint8_t> &request, int32_t capacity = 4096,
 
 std::string lastLogText();
 
-// The packet of an execute request for `program` on `device`.
+// The packet of an execute request for `program` on `device` through our translator.
 std::vector<uint8_t> programRequest(uint16_t device, const Program &program);
 
 } // namespace arxmod::test
