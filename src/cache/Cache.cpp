@@ -194,6 +194,12 @@ bool Cache::finishRead(uint32_t handle, const PICType *result, double timeStamp,
   return setupChanged;
 }
 
+CacheValue &Cache::Access::obtain(uint32_t handle, uint32_t flags) {
+  CacheValue &value = cache_.values_[handle];
+  value.flags |= flags;
+  return value;
+}
+
 void Cache::dropPendingRead(uint32_t handle) {
   std::lock_guard guard(mutex_);
   if (CacheValue *value = find(handle))

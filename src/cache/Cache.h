@@ -108,6 +108,28 @@ public:
   // Ends a pending read without a result.
   void dropPendingRead(uint32_t handle);
 
+  // The cache's lock held for a series of reads and writes of values, as a
+  // virtual module's pass makes them. While an Access lives, its thread
+  // must call no other operation of the same cache (the lock is not
+  // re-entrant), and pointers it hands out are valid only until it ends.
+  //
+  //   Cache::Access values = cache->access();
+  //   if (const CacheValue *source = values.find(input)) ...
+  //   values.obtain(output, kCacheServeWhileFresh).store(*result, time, tick);
+  class Access {
+  public:
+    explicit Access(Cache &cache) : lock_(cache.mutex_), cache_(cache) {}
+
+    CacheValue *find(uint32_t handle) { return cache_.find(handle); }
+    // The value of `handle`, made first when missing; `flags` are added.
+    CacheValue &obtain(uint32_t handle, uint32_t flags);
+
+  private:
+    std::unique_lock<std::mutex> lock_;
+    Cache &cache_;
+  };
+  Access access() { return Access(*this); }
+
 private:
   const CacheValue *find(uint32_t handle) const;
   CacheValue *find(uint32_t handle);

@@ -73,6 +73,9 @@ public:
 
   double timeStamp() const { return timeStamp_; }
   uint32_t updateTick() const { return updateTick_; }
+  // Moves the tick of the last update without a new value: a value derived
+  // from another (a virtual module's output) ages with its source.
+  void setUpdateTick(uint32_t tick) { updateTick_ = tick; }
 
   // Calls that have a read of this value under way; 0x80 is set while any has.
   void addPendingRead();
