@@ -7,6 +7,7 @@
 #include "logs/LogPosition.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <gmock/gmock.h>
 
 namespace arxmod {
@@ -112,12 +113,19 @@ TEST_F(PositionFileReadTest, RefusesEveryDamagedFileWithItsMessage) {
   EXPECT_EQ(positions, (PositionMap{{makeLogKey(7, 0x220), 24}}));
 }
 
-TEST_F(PositionFileReadTest, MissingFileIsReportedAsMissing) {
+TEST_F(PositionFileReadTest, MissingFileIsTracedButNoFault) {
   PositionMap positions;
   bool missing = false;
   EXPECT_EQ(readPositionFile(file_, positions, missing),
             "Could not open log position file for reading");
   EXPECT_TRUE(missing);
+
+  const std::filesystem::path trace = database_.directory() / "trace.txt";
+  setenv("ARXMOD_TRACE_FILE", trace.c_str(), 1);
+  LogPosition(file_).readPositionFile();
+  unsetenv("ARXMOD_TRACE_FILE");
+  EXPECT_EQ(test::readFile(trace), "Could not open log position file for reading\n");
+  EXPECT_TRUE(systemLogTexts().empty());
 }
 
 TEST_F(PositionFileReadTest, RefusedFileReachesTheSystemLogWithItsPath) {
