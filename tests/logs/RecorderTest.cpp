@@ -83,7 +83,8 @@ TEST_F(RecorderTest, FactoryChoosesByRegisterClassAndOwner) {
       continue;
     }
     ASSERT_TRUE(recorder);
-    EXPECT_NE(std::string(typeid(*recorder).name()).find(test.recorder), std::string::npos);
+    const BufRecorder &object = *recorder;
+    EXPECT_NE(std::string(typeid(object).name()).find(test.recorder), std::string::npos);
     EXPECT_TRUE(recorder->usable());
     EXPECT_EQ(recorder->depth(), 10u);
     EXPECT_EQ(recorder->fileName(),
