@@ -20,8 +20,8 @@
 #include <cstddef>
 #include <shared_mutex>
 #include <stdexcept>
+#include <string>
 #include <thread>
-#include <vector>
 
 namespace arxmod {
 
@@ -96,29 +96,37 @@ public:
     return writer_.load(std::memory_order_relaxed) == std::this_thread::get_id();
   }
 
+  // Most mutexes one thread may hold reader locks on at the same time.
+  static constexpr size_t kMaxReadLockedPerThread = 16;
+
 private:
   // The calling thread's count of reader locks on this mutex. A thread keeps
-  // one small list for all mutexes it has read-locked; entries at zero are
-  // reused.
+  // one small table for all mutexes it has read-locked; entries at zero are
+  // reused. The table is plain storage without destructor: a thread-local
+  // object with one would keep the plug-in mapped after the host unloads it,
+  // for as long as the thread that used it lives.
   size_t &readDepth() {
     struct Held {
       const ReentrantSharedMutex *mutex;
       size_t depth;
     };
-    thread_local std::vector<Held> held;
+    thread_local Held held[kMaxReadLockedPerThread];
+    thread_local size_t used = 0;
     Held *free = nullptr;
-    for (Held &entry : held) {
-      if (entry.mutex == this)
-        return entry.depth;
-      if (entry.depth == 0 && !free)
-        free = &entry;
+    for (size_t i = 0; i < used; ++i) {
+      if (held[i].mutex == this)
+        return held[i].depth;
+      if (held[i].depth == 0 && !free)
+        free = &held[i];
     }
-    if (free) {
-      *free = {this, 0};
-      return free->depth;
+    if (!free) {
+      if (used == kMaxReadLockedPerThread)
+        throw std::logic_error("ReentrantSharedMutex: a thread holds reader locks on more than " +
+                               std::to_string(kMaxReadLockedPerThread) + " mutexes at once");
+      free = &held[used++];
     }
-    held.push_back({this, 0});
-    return held.back().depth;
+    *free = {this, 0};
+    return free->depth;
   }
 
   std::shared_mutex mutex_;

@@ -1,5 +1,6 @@
-// ReentrantSharedMutex: re-entry in both modes, the refused upgrade, and
-// readers and writers of several threads.
+// ReentrantSharedMutex: re-entry in both modes, the refused upgrade, the
+// bound on reader locks per thread, and readers and writers of several
+// threads.
 #include "base/ReentrantSharedMutex.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,29 @@ TEST(ReentrantSharedMutexTest, TheHoldingThreadReenters) {
   std::thread other([&] {
     EXPECT_TRUE(mutex.try_lock());
     mutex.unlock();
+  });
+  other.join();
+}
+
+TEST(ReentrantSharedMutexTest, OneThreadReadLocksABoundedNumberOfMutexes) {
+  constexpr size_t kMost = ReentrantSharedMutex::kMaxReadLockedPerThread;
+  std::vector<ReentrantSharedMutex> mutexes(kMost + 1);
+  for (size_t i = 0; i < kMost; ++i)
+    mutexes[i].lock_shared();
+  EXPECT_THROW(mutexes[kMost].lock_shared(), std::logic_error);
+  mutexes[3].lock_shared(); // one already held: only its depth grows
+  mutexes[3].unlock_shared();
+  mutexes[3].unlock_shared(); // its entry is free again
+  mutexes[kMost].lock_shared();
+  mutexes[kMost].unlock_shared();
+  for (size_t i = 0; i < kMost; ++i)
+    if (i != 3)
+      mutexes[i].unlock_shared();
+  std::thread other([&] { // every reader lock was released
+    for (ReentrantSharedMutex &mutex : mutexes) {
+      EXPECT_TRUE(mutex.try_lock());
+      mutex.unlock();
+    }
   });
   other.join();
 }
