@@ -39,7 +39,7 @@
 //   2. stop the log buffer's save thread after a last save
 //      (shutdownLogBuffer(); at process exit, the stop the logs subsystem
 //      registers with ThreadStopOrder::LogBuffer);
-//   3. release per-device state (the translator level's, once it keeps any);
+//   3. release per-device state (trees, maps and value caches);
 //   4. the file caches (FileManager);
 //   5. the translator table, the device file table, the translator
 //      directories and the registry of typed-value arenas;
@@ -65,7 +65,8 @@
 #include "host/ThreadStops.h"
 #include "host/TranslatorDirectory.h"
 #include "logs/LogBuffer.h"
-#include "translator/TreeOnlyTranslator.h"
+#include "translator/DeviceState.h"
+#include "translator/ModbusTranslator.h"
 #include "types/PICType.h"
 
 #include <atomic>
@@ -104,7 +105,7 @@ __attribute__((constructor)) void loadLibrary() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void *>(&Process), &info) && info.dli_fname)
       arxmod::setLibraryName(arxmod::libraryNameFromPath(info.dli_fname));
-    arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
+    arxmod::installDeviceTranslatorMaker(&XLARX::makeModbusTranslator);
   } catch (const std::exception &failure) {
     reportLoadFailure(failure.what());
   } catch (...) {
@@ -114,7 +115,7 @@ __attribute__((constructor)) void loadLibrary() {
 
 // Steps 3 to 8 of the stop order.
 void releaseProcessState() noexcept {
-  // 3. Per-device state: none is kept at this level yet.
+  XLARX::releaseDeviceStates();                    // 3
   arxmod::FileManager::releaseInstance();          // 4
   arxmod::TranslatorTable::releaseInstance();      // 5
   arxmod::DeviceFileTable::releaseInstance();      // 5

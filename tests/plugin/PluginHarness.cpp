@@ -23,9 +23,12 @@ public:
     db->addTranslatorDirectories();
     db->exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so'),"
              "(2,'mx4110_4120',0,'mx4110_4120.so')");
-    db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
-    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1)");
-    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(10,'tree',1,'meter10.dat')");
+    // A map that maps nothing: every answer comes from the tree.
+    db->exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,'meter.xml')");
+    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(9,'meter',1,'meter10.dat'),"
+             "(10,'tree',1,'meter10.dat')");
+    db->exec("INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(11,'no tree',1)");
+    std::ofstream(db->translatorDirectory() / "meter.xml", std::ios::binary) << "<Map/>";
     auto tree = makeDeviceTree();
     tree->insert(std::make_unique<RegisterObj>(kLongNameHandle, 25, 0x100, std::string(2000, 'n')));
     std::ofstream(db->translatorDirectory() / "meter10.dat", std::ios::binary)

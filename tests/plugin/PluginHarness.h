@@ -3,9 +3,10 @@
 // directory for every test of the program (the plug-in keeps process-wide
 // tables while loaded, so they cannot change between tests).
 //
-// Devices: 9 without tree file; 10 with the translator tests' device tree
-// (plus register 0x200 with a 2000-character name, for answers that outgrow
-// their result area) as the text tree file "meter10.dat".
+// Devices: 9 and 10 with the translator tests' device tree (plus register
+// 0x200 with a 2000-character name, for answers that outgrow their result
+// area) as the text tree file "meter10.dat" and a map that maps nothing;
+// 11 without tree file.
 #pragma once
 
 #include "PacketBuilder.h"
@@ -23,6 +24,7 @@ inline constexpr uint16_t kOurTranslator = 1;
 inline constexpr uint16_t kCaseVariantTranslator = 2;
 inline constexpr uint16_t kDevice = 9;
 inline constexpr uint16_t kTreeDevice = 10;
+inline constexpr uint16_t kNoTreeDevice = 11;
 inline constexpr uint32_t kLongNameHandle = 0x200;
 
 TempHostDatabase &hostDatabase();

@@ -27,15 +27,17 @@ using ::testing::HasSubstr;
 constexpr uint16_t kTranslator = 1;
 constexpr uint16_t kTreeDevice = 10;
 
-// A host database with our translator and one device whose tree file lies
-// in the translator directory; the console goes to console.txt.
+// A host database with our translator and one device whose tree file (and
+// a map that maps nothing) lie in the translator directory; the console goes
+// to console.txt.
 class LoadTestDatabase : public TempHostDatabase {
 public:
   LoadTestDatabase() : consoleFile(addConsoleFile()) {
     addTranslatorDirectories();
     exec("INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so')");
-    exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL)");
+    exec("INSERT INTO DeviceType VALUES(1,'MX4110',1,'meter.xml')");
     exec("INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(10,'tree',1,'meter10.dat')");
+    std::ofstream(translatorDirectory() / "meter.xml", std::ios::binary) << "<Map/>";
     std::ofstream(translatorDirectory() / "meter10.dat", std::ios::binary)
         << textTreeString(*makeDeviceTree());
   }

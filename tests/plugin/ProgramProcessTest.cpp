@@ -61,7 +61,7 @@ TEST(ProgramProcessTest, AnswersAProgramFromTheDeviceTree) {
                            {0x100, 131, 0},  {0x100, 129, 128}, {0x101, 133, 20}, {0x100, 1000, 0},
                            {0x100, 1003, 0}, {0x100, 1004, 0},  {0x100, 1007, 0}, {0x105, 540, 0},
                            {0x104, 520, 0},  {0x102, 28, 0},    {0x102, 32, 0},   {0x106, 601, 0},
-                           {0x107, 35, 0},   {0x107, 37, 0},    {0x108, 40, 0},   {0x10, 100, 0},
+                           {0x107, 35, 0},   {0x107, 37, 0},    {0x108, 40, 0},   {0x10, 1502, 0},
                            {0x101, 21, 0},   {0x101, 22, 0},    {0x7F012, 1, 0},  {0x100, 999, 0}}),
                   65536);
   ASSERT_TRUE(call.result) << lastLogText();
@@ -89,7 +89,7 @@ TEST(ProgramProcessTest, AnswersAProgramFromTheDeviceTree) {
       "16u",
       "7u",
       "42u",
-      "4u",
+      "511u",
       "230.5",
       "ExceptionType { 4u void }",
       "ExceptionType { 9u void Invalid object 7f012 }",
@@ -120,9 +120,9 @@ TEST(ProgramProcessTest, FailsACallWhoseResultsOutgrowTheResultArea) {
 }
 
 TEST(ProgramProcessTest, FailsForADeviceWithoutTree) {
-  const Call call = callProcess(request(kDevice, {{2, 1, 0}}));
+  const Call call = callProcess(request(kNoTreeDevice, {{2, 1, 0}}));
   EXPECT_FALSE(call.result);
-  EXPECT_EQ(lastLogText(), "Could not find tree filename for device with ID = 9. The device "
+  EXPECT_EQ(lastLogText(), "Could not find tree filename for device with ID = 11. The device "
                            "might have been removed from the network configuration.");
 }
 

@@ -3,6 +3,7 @@
 // mistake answered with a message naming the file, table or device.
 #include "ToolFixture.h"
 
+#include <fstream>
 #include <sstream>
 
 namespace arxhost {
@@ -17,7 +18,14 @@ TEST_F(ArxhostTest, InitRegistersAndPingsADeviceThroughThePlugin) {
   NewDevice meter;
   meter.name = "meter1";
   meter.connection = "tcp://127.0.0.1:1502";
+  meter.treeFile = "meter1.dat";
+  meter.mapFile = "meter1.xml";
   EXPECT_EQ(deviceAddCommand(db, meter, out), 0);
+  // Every call reads the device's tree and map, a ping too; this map maps
+  // no register, so the ping needs no meter.
+  std::ofstream(dir / "translators" / "meter1.dat")
+      << "saved_as_ARX 0x7 classid = ARX name = <5>meter";
+  std::ofstream(dir / "translators" / "meter1.xml") << "<Map/>";
   std::ostringstream ping;
   EXPECT_EQ(pingCommand(db, "meter1", ARXMOD_PLUGIN_PATH, ping), 0) << ping.str();
   EXPECT_NE(ping.str().find("the channel is open"), std::string::npos) << ping.str();

@@ -3,6 +3,7 @@
 // the devices of the other tool tests' databases must not be seen here.
 #include "ToolFixture.h"
 
+#include <fstream>
 #include <sstream>
 
 namespace arxhost {
@@ -18,7 +19,9 @@ TEST_F(RunCommandTest, RunsAProgramOnTheSampleTreeAndExplainsFailures) {
   NewDevice forgotten;
   forgotten.name = "meter0";
   forgotten.treeFile = "never_copied.xml";
+  forgotten.mapFile = "sample_map.xml"; // the device type's, which maps no register
   deviceAddCommand(db, forgotten, out);
+  std::ofstream(dir / "translators" / forgotten.mapFile) << "<Map/>";
   NewDevice meter;
   meter.name = "meter1";
   meter.treeFile = "mx4110_sample_tree.xml";
