@@ -1,5 +1,6 @@
 // Cost of one whole Process call carrying a channel message, with the
-// host database's tables already cached by a first call.
+// host database's tables, the device's tree and its map already cached by
+// a first call.
 #include "frame/DL_Info.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
@@ -7,28 +8,35 @@
 #include "host/HostSchema.h"
 #include "messages/ENVLMessage.h"
 #include "messages/SimpleMessages.h"
-#include "translator/TreeOnlyTranslator.h"
+#include "translator/ModbusTranslator.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sqlite3.h>
 
 namespace {
 
+// A host database whose device 9 has a one-object tree and a map that maps
+// nothing, both in the translator directory.
 std::filesystem::path makeDatabase() {
   const auto dir = std::filesystem::temp_directory_path() / "arxmod-bench";
   std::filesystem::create_directories(dir);
+  std::ofstream(dir / "meter.dat") << "saved_as_ARX 0x7 classid = ARX name = <5>meter";
+  std::ofstream(dir / "meter.xml") << "<Map/>";
   const auto file = dir / "host.db";
   std::filesystem::remove(file);
   arxmod::createHostDatabase(file);
   sqlite3 *db = nullptr;
   sqlite3_open(file.c_str(), &db);
-  sqlite3_exec(db,
-               "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
-               "INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL);"
-               "INSERT INTO Device(ID,Name,DeviceTypeID) VALUES(9,'meter',1);",
-               nullptr, nullptr, nullptr);
+  const std::string sql =
+      "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
+      "INSERT INTO DeviceType VALUES(1,'MX4110',1,'meter.xml');"
+      "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(9,'meter',1,'meter.dat');"
+      "INSERT INTO HostSetting VALUES('TranslatorDirectory','" +
+      dir.string() + "'),('TranslatorOverrideDirectory','" + dir.string() + "');";
+  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   sqlite3_close(db);
   return file;
 }
@@ -47,7 +55,7 @@ std::vector<uint8_t> channelRequest() {
 void BM_ProcessChannelMessage(benchmark::State &state) {
   setenv("ARXMOD_HOST_DB", makeDatabase().c_str(), 1);
   arxmod::ConfigDatabase::instance().reset();
-  arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
+  arxmod::installDeviceTranslatorMaker(&XLARX::makeModbusTranslator);
   const auto request = channelRequest();
   std::vector<uint8_t> answer(4096);
   for (auto _ : state) {

@@ -9,12 +9,13 @@
 #include "host/HostSchema.h"
 #include "messages/ENVLMessage.h"
 #include "messages/PIC_MessageIncluded.h"
-#include "translator/TreeOnlyTranslator.h"
+#include "translator/ModbusTranslator.h"
 #include "types/PICCodec.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sqlite3.h>
 
 namespace {
@@ -35,12 +36,14 @@ void prepareHost() {
       devices += std::string(devices.empty() ? "" : ",") + "(" + std::to_string(device) +
                  ",'meter" + std::to_string(device) + "',1,'" + tree + "')";
     }
+    // A map that maps no register: every statement is answered from the tree.
+    std::ofstream(dir / "translators" / "sample_map.xml") << "<Map/>";
     const auto file = dir / "host.db";
     arxmod::createHostDatabase(file);
     sqlite3 *db = nullptr;
     sqlite3_open(file.c_str(), &db);
     const std::string sql = "INSERT INTO Translator VALUES(1,'MX4110_4120',0,'mx4110_4120.so');"
-                            "INSERT INTO DeviceType VALUES(1,'MX4110',1,NULL);"
+                            "INSERT INTO DeviceType VALUES(1,'MX4110',1,'sample_map.xml');"
                             "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES" +
                             devices +
                             ";"
@@ -52,7 +55,7 @@ void prepareHost() {
     sqlite3_close(db);
     setenv("ARXMOD_HOST_DB", file.c_str(), 1);
     arxmod::ConfigDatabase::instance().reset();
-    arxmod::installDeviceTranslatorMaker(&XLARX::makeTreeOnlyTranslator);
+    arxmod::installDeviceTranslatorMaker(&XLARX::makeModbusTranslator);
     return true;
   }();
   benchmark::DoNotOptimize(prepared);
@@ -132,7 +135,9 @@ BENCHMARK(BM_DecodeTreeProgram);
 void runStatements(benchmark::State &state, bool encode) {
   prepareHost();
   const auto bytes = programBytes();
-  XLARX::TreeOnlyTranslator translator(kDevice);
+  XLARX::ModbusTranslator translator(kDevice);
+  XLARX::ENVLTransaction transaction;
+  translator.begin(transaction); // loads the device's tree and map
   for (auto _ : state) {
     state.PauseTiming();
     arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
