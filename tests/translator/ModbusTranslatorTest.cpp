@@ -139,6 +139,33 @@ TEST_F(ModbusTranslatorTest, MappingsThatDoNotFitTheRegisterAreRefused) {
   EXPECT_EQ(answer.results, (std::vector<std::string>{text, other, other, text}));
 }
 
+TEST_F(ModbusTranslatorTest, ReadsNoMessageCouldCarryEndTheCallNamingTheAddress) {
+  struct Case {
+    std::string address;
+    std::string extra;
+    std::string message;
+  } cases[] = {
+      {"400101", "NumberOfRegisters='0'",
+       "Invalid Number Of Registers 0 for Modbus Register Address '400101'"},
+      {"400101", "NumberOfRegisters='70000'", // kept in 16 bits: 4464
+       "Invalid Number Of Registers 4464 for Modbus Register Address '400101'"},
+      {"465535p3", "",
+       "Invalid Modbus Register Address '465535p3': its 1 registers run past "
+       "register 65535"},
+      {"465536", "NumberOfRegisters='2'",
+       "Invalid Modbus Register Address '465536': its 2 registers run past register 65535"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.address + " " + c.extra);
+    const uint16_t device =
+        addDevice(*registers({{0x101, 23}}), entry(0x101, c.address, "UINT16", c.extra));
+    EXPECT_FALSE(run(device, {{0x101, 21}}).processed);
+    EXPECT_EQ(meterDevices().database().text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1"),
+              c.message);
+    EXPECT_EQ(meterRequests(), 0u);
+  }
+}
+
 TEST_F(ModbusTranslatorTest, WhatSendsNoRequest) {
   // A write-only entry, a read with an argument, and a handle the map
   // lists but the tree lacks are answered without asking the meter.
