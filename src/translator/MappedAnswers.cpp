@@ -3,6 +3,7 @@
 // map excludes for the device hidden.
 #include "translator/MappedTranslator.h"
 
+#include "modules/ModuleFactory.h"
 #include "translator/InvocationErrors.h"
 #include "types/ArrayTypes.h"
 #include "types/NumericTypes.h"
@@ -16,11 +17,25 @@ namespace {
 
 constexpr std::string_view kDeviceNameToken = "!!DeviceName!!";
 constexpr uint32_t kReadLabel = 3;
+constexpr uint32_t kWriteValue = 22;
 constexpr uint32_t kSetupCounter = 80;
 constexpr uint32_t kManagerSetupCounter = 100;
 constexpr uint32_t kEnumerationTexts = 520;
 constexpr uint32_t kOutputHandles = 1003;
 constexpr uint32_t kSetupHandles = 1004;
+
+// A client's write to a register of one of the device's virtual modules:
+// true when a module took the value, none when no module handles the
+// register (the write is then answered as before).
+PICType *writeVirtualModule(uint32_t deviceId, uint32_t handle, PICType *argument) {
+  try {
+    if (!writeVirtualModuleRegister(deviceId, handle, *argument))
+      return nullptr;
+  } catch (const ControlWriteRefused &refused) {
+    throw MappedARXException(ExceptWrongArgument, refused.text());
+  }
+  return argument->blob().make<arxmod::BooleanType>(1u);
+}
 
 } // namespace
 
@@ -46,6 +61,9 @@ PICType *MappedTranslator::invoke(uint32_t handle, uint32_t method, PICType *arg
   arxmod::MemoryBlob &blob = argument->blob();
   if (isExcluded(handle, blob))
     return exceptionResult(blob, ExceptInvalidObject);
+  if (method == kWriteValue)
+    if (PICType *written = writeVirtualModule(deviceId_, handle, argument))
+      return written;
   PICType *result = readCached(handle, method, argument, kCacheRefreshable);
   if (!result)
     result = invokeMapped(handle, method, argument);

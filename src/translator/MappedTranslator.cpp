@@ -7,6 +7,7 @@
 #include "base/NeverDestroyed.h"
 #include "cache/CacheBuild.h"
 #include "host/ConfigDatabase.h"
+#include "modules/ModuleFactory.h"
 #include "translator/InvocationErrors.h"
 #include "types/NumericTypes.h"
 
@@ -81,8 +82,10 @@ void MappedTranslator::begin(XL::Transaction &transaction) {
       current_.cache = buildCache(*current_.map, current_.tree,
                                   configuredName().value_or(deviceName()), deviceId_);
       trace("Initialized cache with " + std::to_string(current_.cache->size()) + " items.");
-      // The virtual modules of the device are rebuilt here once they exist.
+      // Stored first: a device whose virtual modules are refused still
+      // serves its meter values from the next call on.
       state_.store(current_);
+      rebuildVirtualModules(deviceId_, current_.map, current_.cache, current_.tree);
     }
   }
   pending_.reset(current_.cache);
