@@ -2,6 +2,7 @@
 #include "logs/LogBuffer.h"
 
 #include "host/ConfigDatabase.h"
+#include "host/ThreadStops.h"
 #include "logs/LogFileIo.h"
 #include "logs/LogReports.h"
 #include "logs/RecorderFactory.h"
@@ -81,9 +82,11 @@ std::string describeLog(uint32_t device, uint32_t handle, const TreeReader &tree
   return description;
 }
 
-LogBuffer::LogBuffer(std::filesystem::path directory)
-    : directory_(std::move(directory)), positions_(directory_ / kPositionFileName),
-      saveThread_([this] { saveChanged(); }) {
+LogBuffer::LogBuffer(std::filesystem::path directory) : LogBuffer(std::move(directory), false) {}
+
+LogBuffer::LogBuffer(std::filesystem::path directory, bool processWide)
+    : directory_(std::move(directory)), processWide_(processWide),
+      positions_(directory_ / kPositionFileName), saveThread_([this] { saveChanged(); }) {
   // The traces are this buffer's report channel; they exist from here on.
   logBufferTrace();
   if (const int error = ensureDirectory(directory_))
@@ -109,7 +112,7 @@ LogBuffer &LogBuffer::instance() {
   std::lock_guard lock(registryLock());
   LogBuffer *&buffer = processBuffer();
   if (!buffer)
-    buffer = new LogBuffer(defaultDirectory());
+    buffer = new LogBuffer(defaultDirectory(), true);
   return *buffer;
 }
 
@@ -119,6 +122,14 @@ void LogBuffer::registerRecorder(LogKey key, const IRefPtr<BufRecorder> &recorde
   if (const size_t buckets = recorderBucketCount(recorders_.size()); buckets != before)
     recorders_.rehash(buckets);
   positions_.setPosition(key, recorder->position());
+  ensureSaveThread();
+}
+
+void LogBuffer::ensureSaveThread() {
+  if (saveThread_.phase() != LogBufferSaveThread::Phase::NotStarted)
+    return;
+  if (processWide_)
+    registerThreadStop(ThreadStopOrder::LogBuffer, &arxmod::shutdownLogBuffer);
   saveThread_.start();
 }
 
@@ -238,8 +249,10 @@ void LogBuffer::MarkChanged(LogKey key) {
   }
   // A key already in the set was signalled when it went in, and the save
   // that takes it has not run yet.
-  if (added)
+  if (added) {
+    ensureSaveThread();
     saveThread_.signal();
+  }
 }
 
 void LogBuffer::saveChanged() {

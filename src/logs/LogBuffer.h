@@ -22,8 +22,10 @@
 // parallel.
 //
 // Shutdown: shutdownLogBuffer() stops and joins the save thread and saves
-// once more; the plug-in's unload calls it. Recorders stay usable in memory
-// afterwards, but nothing more is saved.
+// once more; the plug-in's unload calls it, and the process's buffer
+// registers it as its thread stop (host/ThreadStops.h) whenever it starts
+// its save thread. Recorders stay usable afterwards, and the next change
+// starts the save thread again.
 #pragma once
 
 #include "logs/BufRecorder.h"
@@ -85,7 +87,8 @@ public:
   // One save: every changed recorder, then the position file. A recorder
   // whose save failed stays changed and is tried again at the next save.
   void saveChanged();
-  // Stops and joins the save thread, then saves once more. Idempotent.
+  // Stops and joins the save thread, then saves once more. Idempotent; a
+  // later change starts the thread again.
   void shutdown();
 
   const std::filesystem::path &directory() const { return directory_; }
@@ -110,8 +113,14 @@ private:
   bool saveRecorder(FoundRecorder &found);
   // Adds a new recorder to the table (table lock held).
   void registerRecorder(arxmod::LogKey key, const arxmod::IRefPtr<BufRecorder> &recorder);
+  // Starts the save thread unless it runs; the process's buffer first
+  // registers its thread stop.
+  void ensureSaveThread();
+
+  LogBuffer(std::filesystem::path directory, bool processWide);
 
   const std::filesystem::path directory_;
+  const bool processWide_; // the buffer of instance()
   arxmod::LogPosition positions_;
   mutable std::mutex tableLock_;
   std::unordered_map<arxmod::LogKey, arxmod::IRefPtr<BufRecorder>> recorders_;

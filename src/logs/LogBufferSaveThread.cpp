@@ -29,15 +29,17 @@ void LogBufferSaveThread::signal() {
 }
 
 void LogBufferSaveThread::stop() {
+  std::lock_guard stopping(stopMutex_);
+  std::jthread thread;
   {
     std::lock_guard lock(mutex_);
-    if (phase_ == Phase::NotStarted)
-      phase_ = Phase::Stopped;
+    thread = std::move(thread_);
   }
-  if (thread_.joinable()) {
-    thread_.request_stop();
-    thread_.join();
+  if (thread.joinable()) {
+    thread.request_stop();
+    thread.join();
   }
+  setPhase(Phase::NotStarted);
 }
 
 LogBufferSaveThread::Phase LogBufferSaveThread::phase() const {
@@ -102,7 +104,6 @@ void LogBufferSaveThread::run(std::stop_token stop) {
     std::lock_guard lock(mutex_);
     ++cycles_;
   }
-  setPhase(Phase::Stopped);
 }
 
 } // namespace XLARX

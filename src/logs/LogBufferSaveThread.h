@@ -14,7 +14,7 @@
 // reads currentClock(), so a test steps a ManualClock through the phases;
 // phase() and awaitPhase() let it see where the thread is. stop() ends the
 // thread between two cycles or cuts a wait short, and joins it; the log
-// buffer then saves once more itself.
+// buffer then saves once more itself. A stopped thread can be started again.
 #pragma once
 
 #include <chrono>
@@ -29,7 +29,7 @@ namespace XLARX {
 
 class LogBufferSaveThread {
 public:
-  enum class Phase { NotStarted, Waiting, Sleeping, Saving, Stopped };
+  enum class Phase { NotStarted, Waiting, Sleeping, Saving };
 
   static constexpr uint32_t kSignalWaitMs = 60000;
   static constexpr uint32_t kGatherMs = 10000;
@@ -41,11 +41,13 @@ public:
   LogBufferSaveThread(const LogBufferSaveThread &) = delete;
   LogBufferSaveThread &operator=(const LogBufferSaveThread &) = delete;
 
-  // Starts the thread unless it runs or was stopped.
+  // Starts the thread unless it runs.
   void start();
   // Ends the current or next wait.
   void signal();
-  // Stops and joins the thread; it is not started again.
+  // Stops and joins the thread (if it runs); start() may start it again.
+  // Safe to call more than once and from several threads, but not from the
+  // save thread itself.
   void stop();
 
   Phase phase() const;
@@ -62,6 +64,7 @@ private:
   bool waitForSignal(const std::stop_token &stop);
 
   std::function<void()> cycle_;
+  std::mutex stopMutex_; // one stop at a time; taken before mutex_
   mutable std::mutex mutex_;
   mutable std::condition_variable phaseChanged_;
   Phase phase_ = Phase::NotStarted;

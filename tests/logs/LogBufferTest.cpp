@@ -4,6 +4,7 @@
 
 #include "LogTestSupport.h"
 #include "base/Clock.h"
+#include "host/ThreadStops.h"
 #include "logs/LogReads.h"
 #include "types/StructureArrays.h"
 
@@ -177,22 +178,39 @@ TEST_F(LogBufferTest, SaveThreadSavesTenSecondsAfterASignalOrAMinuteAfterNone) {
   clock.advance(std::chrono::milliseconds(10000));
   ASSERT_TRUE(thread.awaitPhase(Phase::Waiting, 3, kPatience));
   buffer.saveThread().stop();
-  EXPECT_EQ(thread.phase(), Phase::Stopped);
+  EXPECT_EQ(thread.phase(), Phase::NotStarted);
   LogBuffer restarted(logs_);
   EXPECT_EQ(recordCount(restarted, test::kDataLog), 2u);
 }
 
-TEST_F(LogBufferTest, ShutdownSavesOnceMoreAndStopsTheThread) {
+TEST_F(LogBufferTest, ShutdownSavesOnceMoreAndTheNextChangeStartsTheThreadAgain) {
   ManualClock clock;
   ScopedClock use(clock);
   LogBuffer buffer(logs_);
   append(buffer, test::kDataLog, 1);
   ASSERT_TRUE(buffer.saveThread().awaitPhase(Phase::Sleeping, 0, kPatience));
   buffer.shutdown();
-  EXPECT_EQ(buffer.saveThread().phase(), Phase::Stopped);
+  buffer.shutdown();
+  EXPECT_EQ(buffer.saveThread().phase(), Phase::NotStarted);
   EXPECT_TRUE(std::filesystem::exists(logs_ / "0000000700000220.arx"));
   append(buffer, test::kDataLog, 2);
-  EXPECT_EQ(buffer.saveThread().phase(), Phase::Stopped) << "not started again";
+  ASSERT_TRUE(buffer.saveThread().awaitPhase(Phase::Sleeping, 0, kPatience));
+  clock.advance(std::chrono::milliseconds(10000));
+  ASSERT_TRUE(buffer.saveThread().awaitPhase(Phase::Waiting, 1, kPatience));
+  EXPECT_EQ(recordCount(*std::make_unique<LogBuffer>(logs_), test::kDataLog), 2u);
+}
+
+TEST_F(LogBufferTest, ProcessBufferLivesInTheDataDirectoryAndStopsWithTheThreadStops) {
+  database_.exec("INSERT INTO HostSetting VALUES ('DataDirectory', '" +
+                 database_.directory().string() + "')");
+  LogBuffer &process = LogBuffer::instance();
+  ASSERT_EQ(process.directory(), logs_);
+  append(process, test::kDataLog, 1);
+  EXPECT_NE(process.saveThread().phase(), Phase::NotStarted);
+  stopRegisteredThreads();
+  EXPECT_EQ(process.saveThread().phase(), Phase::NotStarted);
+  EXPECT_TRUE(std::filesystem::exists(logs_ / "0000000700000220.arx"));
+  shutdownLogBuffer();
 }
 
 TEST_F(LogBufferTest, ConcurrentAppendsReadsAndSavesOfSeveralDevices) {
