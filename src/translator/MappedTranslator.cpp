@@ -24,18 +24,23 @@ MappedTranslator::MappedTranslator(uint32_t deviceId)
     : deviceId_(deviceId), state_(deviceState(deviceId)),
       void_(voidBlob_.make<arxmod::VoidType>()) {}
 
-std::optional<std::string> MappedTranslator::configuredName() const {
+std::optional<arxmod::DeviceRecord> MappedTranslator::configuredDevice() const {
   try {
     // A device added since the table was last read is looked for once more.
     arxmod::ConfigDatabase &database = arxmod::ConfigDatabase::instance();
     auto record = database.device(deviceId_);
     if (!record)
       record = database.deviceRefreshed(deviceId_);
-    if (record)
-      return record->name;
+    return record;
   } catch (const arxmod::KSXmsg &) {
     // No configuration to ask: the caller has its own fallback.
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> MappedTranslator::configuredName() const {
+  if (auto record = configuredDevice())
+    return std::move(record->name);
   return std::nullopt;
 }
 

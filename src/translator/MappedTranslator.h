@@ -25,6 +25,7 @@
 #pragma once
 
 #include "cache/PendingReads.h"
+#include "host/ConfigDatabase.h"
 #include "translator/DeviceState.h"
 #include "translator/TreeTranslator.h"
 #include "translator/ValueConversion.h"
@@ -119,6 +120,8 @@ public:
 
 protected:
   DeviceState &state() { return state_; }
+  // The device's record in the host configuration, if it has one.
+  std::optional<arxmod::DeviceRecord> configuredDevice() const;
   // The device's name in the host configuration, if it has one.
   std::optional<std::string> configuredName() const;
   // The tree object of `handle`, valid while this call holds the tree.

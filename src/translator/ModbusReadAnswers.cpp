@@ -1,10 +1,11 @@
 // XLARX::ModbusTranslator: answers from this call's replies to the value,
-// time stamp and label reads of mapped handles.
+// time stamp and label reads of mapped handles (writes: ModbusWrites.cpp).
 #include "translator/ModbusTranslator.h"
 
 #include "map/ModbusFormat.h"
 #include "translator/ClassKinds.h"
 #include "translator/InvocationErrors.h"
+#include "translator/Truncation.h"
 #include "types/ArrayTypes.h"
 #include "types/NumericTypes.h"
 
@@ -20,21 +21,10 @@ using arxmod::PICType;
 
 namespace {
 
-// `value` truncated towards zero, saturated at the ends of the range (a
-// meter's value, or a scaled one, can be anything, NaN included).
-int64_t truncated(double value) {
-  if (std::isnan(value))
-    return 0;
-  if (value >= 0x1p63)
-    return std::numeric_limits<int64_t>::max();
-  if (value < -0x1p63)
-    return std::numeric_limits<int64_t>::min();
-  return static_cast<int64_t>(value);
-}
-
 int32_t ordinalOf(double value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(
-      truncated(value), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(std::clamp<int64_t>(truncatedInteger(value),
+                                                  std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 void requireVoid(const PICType *argument) {
@@ -45,10 +35,11 @@ void requireVoid(const PICType *argument) {
 } // namespace
 
 PICType *ModbusTranslator::invokeMapped(uint32_t handle, uint32_t method, PICType *argument) {
-  if (method == 3 || method == 20 || method == 21)
+  if (method == 3 || method == 20 || method == 21 || method == 22)
     if (const arxmod::IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle)) {
       PICType *result = method == 21   ? readValue(*entry, handle, argument)
                         : method == 20 ? readTime(*entry, argument)
+                        : method == 22 ? invokeWrite(*entry, handle, argument)
                                        : configurableLabel(*entry, handle, argument);
       if (result)
         return result;
@@ -79,7 +70,7 @@ PICType *ModbusTranslator::readValue(const arxmod::TranslationInfo &entry, uint3
                                        blob, object, entry.defaultEnumValue);
   if (isOfKind(object, kBooleanRegisterClass)) {
     const auto low =
-        static_cast<uint32_t>(truncated(conversion().readConvert(entry, reply->value)));
+        static_cast<uint32_t>(truncatedInteger(conversion().readConvert(entry, reply->value)));
     const bool masked = entry.format == MBF_MaskedBool || entry.format == MBF_InvertedMaskedBool;
     bool on = low != 0;
     if (masked && entry.matchPattern != -1)
@@ -104,7 +95,7 @@ std::string ModbusTranslator::registerText(const arxmod::TranslationInfo &entry,
     out << conversion().readConvert(entry, reply.value);
     return out.str();
   }
-  const int64_t number = truncated(reply.value);
+  const int64_t number = truncatedInteger(reply.value);
   switch (entry.format) {
   case MBF_U16_21:
     out << static_cast<uint16_t>(number);
@@ -130,10 +121,8 @@ std::string ModbusTranslator::registerText(const arxmod::TranslationInfo &entry,
     out << std::fixed << std::setprecision(0) << reply.value;
     break;
   case MBF_MaskedBool:
-    out << static_cast<uint16_t>(number);
-    break;
   case MBF_InvertedMaskedBool:
-    out << (static_cast<uint16_t>(number) == 0 ? 1 : 0);
+    out << ConvertMaskedBoolStringValue(entry, reply.value);
     break;
   default:
     out << reply.value;
