@@ -42,6 +42,11 @@ void WriteLedger::follow(const InvocationKey &key, arxmod::IRefPtr<ModbusRequest
   followed_.insert_or_assign(address, FollowedRequest{{key, role}, std::move(request)});
 }
 
+const WriteLedger::Followed *WriteLedger::followed(const ModbusRequest &request) const {
+  const auto found = followed_.find(&request);
+  return found == followed_.end() ? nullptr : &found->second.followed;
+}
+
 const WriteLedger::Followed *WriteLedger::takeReply(const ModbusRequest &request,
                                                     const arxmod::IRefPtr<ModbusResponse> &reply) {
   const auto found = followed_.find(&request);
