@@ -35,7 +35,7 @@ void SPXP_AvgModule::validate(const arxmod::TreeReader &tree) {
     const arxmod::RegisterObj *value = findOutputRegister(" Value " + number, tree);
     if (!value)
       refuse("Required output register (Value " + number + ")missing for Averaging Module");
-    valueOutputs_[channel] = value->handle();
+    valueOutputs_[channel].handle = value->handle();
   }
 }
 
@@ -44,7 +44,7 @@ void SPXP_AvgModule::initialise(const arxmod::TreeReader &tree) {
   addSourcesToCache(kChannels);
   const CalcPass pass = initialPass();
   Cache::Access values = device().cache->access();
-  for (const uint32_t output : valueOutputs_)
+  for (OutputRef &output : valueOutputs_)
     storeLocked(values, output, notAvailable(), pass.time, pass.tick);
 }
 

@@ -33,7 +33,7 @@ public:
 
 private:
   bool rootMeanSquare_ = false;
-  std::array<uint32_t, kChannels> valueOutputs_{};
+  std::array<OutputRef, kChannels> valueOutputs_;
   std::array<double, kChannels> sums_{};
   std::array<uint64_t, kChannels> counts_{};
   std::optional<uint32_t> resetCount_;

@@ -13,7 +13,7 @@ void SPXP_DiaModule::initialise(const arxmod::TreeReader &tree) {
       continue;
     for (size_t i = 0; i < names.size(); ++i)
       if (object->name().find(names[i]) != std::string::npos) {
-        published_.emplace_back(output, i);
+        published_.emplace_back(OutputRef{output, nullptr}, i);
         break;
       }
   }
@@ -24,7 +24,7 @@ void SPXP_DiaModule::compute(const CalcPass &pass) {
     return;
   const std::array<double, kStatisticCount> values = statisticValues(*pass.statistics);
   Cache::Access access = device().cache->access();
-  for (const auto &[output, index] : published_)
+  for (auto &[output, index] : published_)
     storeLocked(access, output, numberValue(values[index]), pass.time, pass.tick);
 }
 

@@ -23,7 +23,7 @@ public:
 
 private:
   // (output register, index into statisticNames())
-  std::vector<std::pair<uint32_t, size_t>> published_;
+  std::vector<std::pair<OutputRef, size_t>> published_;
 };
 
 } // namespace XLARX

@@ -46,9 +46,9 @@ void SPXP_DreModule::validate(const arxmod::TreeReader &tree) {
   if (!recordComplete)
     refuse("Required output register (Record Complete) missing for DataRecorder Module");
   dataLog_ = dataLog->handle();
-  logState_ = outputs()[kLogStateOutput];
-  recordsLeft_ = outputs()[kRecordsLeftOutput];
-  recordComplete_ = recordComplete->handle();
+  logState_.handle = outputs()[kLogStateOutput];
+  recordsLeft_.handle = outputs()[kRecordsLeftOutput];
+  recordComplete_.handle = recordComplete->handle();
 }
 
 void SPXP_DreModule::initialise(const arxmod::TreeReader &tree) {

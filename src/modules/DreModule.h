@@ -50,9 +50,9 @@ private:
 
   uint32_t depth_ = 0;
   uint32_t dataLog_ = 0;
-  uint32_t logState_ = 0;
-  uint32_t recordsLeft_ = 0;
-  uint32_t recordComplete_ = 0;
+  OutputRef logState_;
+  OutputRef recordsLeft_;
+  OutputRef recordComplete_;
   double stalenessMs_ = 0; // 0: never stale
   bool lastKnownValue_ = false;
   bool logging_ = false; // Log State

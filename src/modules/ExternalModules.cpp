@@ -30,16 +30,16 @@ SPXP_ExternalModule::SPXP_ExternalModule(Kind kind, const arxmod::ModuleObj &mod
 void SPXP_ExternalModule::initialise(const arxmod::TreeReader &tree) {
   readEventPriority(tree);
   if (const arxmod::RegisterObj *control = findOutputRegister(controlLabel(kind_), tree))
-    control_ = control->handle();
+    control_.handle = control->handle();
   else if (!outputs().empty())
-    control_ = outputs().front();
-  if (control_ == 0)
+    control_.handle = outputs().front();
+  if (control_.handle == 0)
     return;
   const CalcPass pass = initialPass();
-  const std::optional<double> start = setupNumber(control_, *device().cache, tree);
+  const std::optional<double> start = setupNumber(control_.handle, *device().cache, tree);
   switch (kind_) {
   case Kind::Pulse:
-    pulses_ = setupUnsigned(control_, *device().cache, tree).value_or(0);
+    pulses_ = setupUnsigned(control_.handle, *device().cache, tree).value_or(0);
     storeCounter(control_, pulses_, pass);
     break;
   case Kind::Boolean:
@@ -57,20 +57,20 @@ void SPXP_ExternalModule::initialise(const arxmod::TreeReader &tree) {
 const arxmod::NumericType &SPXP_ExternalModule::numberWritten(const arxmod::PICType &value) const {
   const auto *number = dynamic_cast<const arxmod::NumericType *>(&value);
   if (!number)
-    throw ControlWriteRefused("Value written to register " + arxmod::handleText(control_) +
+    throw ControlWriteRefused("Value written to register " + arxmod::handleText(control_.handle) +
                               " of virtual module " + arxmod::handleText(handle()) +
                               " is not a number.");
   return *number;
 }
 
 bool SPXP_ExternalModule::controlWrite(uint32_t handle, const arxmod::PICType &value) {
-  if (handle == 0 || handle != control_)
+  if (handle == 0 || handle != control_.handle)
     return false;
   const CalcPass pass = initialPass();
   switch (kind_) {
   case Kind::Pulse:
     storeCounter(control_, ++pulses_, pass);
-    raiseEvent(eventPriority(), control_, "Trigger", "Pulsed", pass);
+    raiseEvent(eventPriority(), control_.handle, "Trigger", "Pulsed", pass);
     return true;
   case Kind::Boolean:
     storeBoolean(control_, numberWritten(value).asBoolean(), pass);
@@ -79,7 +79,7 @@ bool SPXP_ExternalModule::controlWrite(uint32_t handle, const arxmod::PICType &v
     storeOutput(control_, numberWritten(value), pass);
     break;
   }
-  raiseEvent(eventPriority(), control_, value, "Wrote Control Action", pass);
+  raiseEvent(eventPriority(), control_.handle, value, "Wrote Control Action", pass);
   return true;
 }
 

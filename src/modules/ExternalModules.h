@@ -31,13 +31,13 @@ public:
   bool controlWrite(uint32_t handle, const arxmod::PICType &value) override;
 
   // The register clients write; 0 when the module has no outputs.
-  uint32_t controlRegister() const { return control_; }
+  uint32_t controlRegister() const { return control_.handle; }
 
 private:
   const arxmod::NumericType &numberWritten(const arxmod::PICType &value) const;
 
   const Kind kind_;
-  uint32_t control_ = 0;
+  OutputRef control_;
   uint32_t pulses_ = 0;
 };
 

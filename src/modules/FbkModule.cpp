@@ -21,7 +21,7 @@ void SPXP_FbkModule::validate(const arxmod::TreeReader &tree) {
   const arxmod::RegisterObj *pulseOut = findOutputRegister(" Pulse Out", tree);
   if (!pulseOut)
     refuse("Required output register missing for Feedback Module");
-  pulseOut_ = pulseOut->handle();
+  pulseOut_.handle = pulseOut->handle();
 }
 
 void SPXP_FbkModule::initialise(const arxmod::TreeReader &) {

@@ -24,7 +24,7 @@ public:
   void compute(const CalcPass &pass) override;
 
 private:
-  uint32_t pulseOut_ = 0;
+  OutputRef pulseOut_;
   uint32_t count_ = 0;
   std::optional<uint32_t> sourceCount_;
 };

@@ -73,6 +73,8 @@ void SPXP_ExtremumModule::validate(const arxmod::TreeReader &tree) {
     if (!trigger || trigger->classNumber() != kPulseClass ||
         trigger->handle() != outputs()[kChannels + channel - 1])
       refuse(kind_.channelMissing("Trigger", channel));
+    values_[channel - 1].handle = value->handle();
+    triggers_[channel - 1].handle = trigger->handle();
   }
 }
 
@@ -83,16 +85,16 @@ void SPXP_ExtremumModule::initialise(const arxmod::TreeReader &tree) {
   Cache::Access values = device().cache->access();
   for (size_t channel = 0; channel < kChannels; ++channel) {
     extremes_[channel] = startValue();
-    triggers_[channel] = 0;
-    storeLocked(values, outputs()[channel], notAvailable(), pass.time, pass.tick);
-    storeLocked(values, outputs()[kChannels + channel], counterValue(0), pass.time, pass.tick);
+    counts_[channel] = 0;
+    storeLocked(values, values_[channel], notAvailable(), pass.time, pass.tick);
+    storeLocked(values, triggers_[channel], counterValue(0), pass.time, pass.tick);
   }
 }
 
 void SPXP_ExtremumModule::compute(const CalcPass &pass) {
   if (pulseInput(kResetInput, resetCount_, false)) {
     extremes_.fill(startValue());
-    announceReset(std::span(outputs()).first(kChannels), kResetInput, pass);
+    announceReset(values_, kResetInput, pass);
   }
   if (!followEnable(kEnableInput, kChannels))
     return;
@@ -101,7 +103,7 @@ void SPXP_ExtremumModule::compute(const CalcPass &pass) {
     const std::optional<SourceNumber> source = sourceNumber(values, channel);
     if (!source)
       continue;
-    CacheValue &output = values.obtain(outputs()[channel], kCacheServeWhileFresh);
+    CacheValue &output = outputValue(values, values_[channel]);
     const double value = source->number.asDouble();
     if (!beyond(value, extremes_[channel])) {
       output.setUpdateTick(source->entry.updateTick());
@@ -109,8 +111,7 @@ void SPXP_ExtremumModule::compute(const CalcPass &pass) {
     }
     extremes_[channel] = value;
     output.store(source->number, pass.time, source->entry.updateTick());
-    storeLocked(values, outputs()[kChannels + channel], counterValue(++triggers_[channel]),
-                pass.time, pass.tick);
+    storeLocked(values, triggers_[channel], counterValue(++counts_[channel]), pass.time, pass.tick);
   }
 }
 

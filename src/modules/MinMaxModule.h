@@ -52,8 +52,10 @@ private:
     return kind_.keepsLowest ? value < extreme : value > extreme;
   }
   const ExtremumKind &kind_;
+  std::array<OutputRef, kChannels> values_;   // outputs 0 to 15
+  std::array<OutputRef, kChannels> triggers_; // outputs 16 to 31
   std::array<double, kChannels> extremes_{};
-  std::array<uint32_t, kChannels> triggers_{};
+  std::array<uint32_t, kChannels> counts_{};
   std::optional<uint32_t> resetCount_;
 };
 

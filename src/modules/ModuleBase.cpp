@@ -64,10 +64,11 @@ SPXP_ModuleBase::SPXP_ModuleBase(const arxmod::ModuleObj &module, IRefPtr<Module
       scratchCounter_(scratchBlob_.make<arxmod::UnsignedType>(0u)),
       scratchBoolean_(scratchBlob_.make<arxmod::BooleanType>(0u)),
       notAvailable_(scratchBlob_.make<arxmod::ExceptionType>(kNotAvailableCode, "")) {
+  inputValues_.resize(inputs_.size(), nullptr);
   for (const uint32_t output : outputs_)
     if (const arxmod::ARXObj *object = device_->tree->find(output);
         object && object->classNumber() == kEventRegisterClass) {
-      eventOutput_ = output;
+      eventOutput_.handle = output;
       break;
     }
 }
@@ -100,7 +101,11 @@ uint32_t SPXP_ModuleBase::inputHandle(size_t n) const {
 
 const CacheValue *SPXP_ModuleBase::inputValue(Cache::Access &values, size_t n) const {
   const uint32_t handle = inputHandle(n);
-  return handle != 0 ? values.find(handle) : nullptr;
+  if (handle == 0)
+    return nullptr;
+  if (!inputValues_[n])
+    inputValues_[n] = values.find(handle);
+  return inputValues_[n];
 }
 
 bool SPXP_ModuleBase::booleanInput(size_t n) const {
@@ -157,7 +162,7 @@ SPXP_ModuleBase::findOutputRegister(std::string_view label, const arxmod::TreeRe
 }
 
 void SPXP_ModuleBase::raiseEvent(uint32_t priority, uint32_t causeHandle, const PICType &cause,
-                                 std::string_view effect, const CalcPass &pass) const {
+                                 std::string_view effect, const CalcPass &pass) {
   arxmod::MemoryBlob blob(kScratchBytes);
   auto *event = blob.make<arxmod::EventType>();
   event->setField(0, blob.make<arxmod::UnsignedType>(priority));
@@ -184,21 +189,27 @@ void SPXP_ModuleBase::raiseEvent(uint32_t priority, uint32_t causeHandle, const 
 }
 
 void SPXP_ModuleBase::raiseEvent(uint32_t priority, uint32_t causeHandle, std::string_view cause,
-                                 std::string_view effect, const CalcPass &pass) const {
+                                 std::string_view effect, const CalcPass &pass) {
   arxmod::MemoryBlob blob(kScratchBytes);
   raiseEvent(priority, causeHandle, *arxmod::makeString(blob, cause), effect, pass);
 }
 
-void SPXP_ModuleBase::storeLocked(Cache::Access &values, uint32_t handle, const PICType &value,
-                                  double time, uint32_t tick) {
-  if (handle != 0)
-    values.obtain(handle, kCacheServeWhileFresh).store(value, time, tick);
+CacheValue &SPXP_ModuleBase::outputValue(Cache::Access &values, OutputRef &output) {
+  if (!output.value)
+    output.value = &values.obtain(output.handle, kCacheServeWhileFresh);
+  return *output.value;
 }
 
-void SPXP_ModuleBase::storeOutput(uint32_t handle, const PICType &value,
+void SPXP_ModuleBase::storeLocked(Cache::Access &values, OutputRef &output, const PICType &value,
+                                  double time, uint32_t tick) {
+  if (output.handle != 0)
+    outputValue(values, output).store(value, time, tick);
+}
+
+void SPXP_ModuleBase::storeOutput(OutputRef &output, const PICType &value,
                                   const CalcPass &pass) const {
   Cache::Access values = device_->cache->access();
-  storeLocked(values, handle, value, pass.time, pass.tick);
+  storeLocked(values, output, value, pass.time, pass.tick);
 }
 
 const arxmod::Float64Type &SPXP_ModuleBase::numberValue(double value) {
@@ -216,20 +227,20 @@ const arxmod::BooleanType &SPXP_ModuleBase::booleanValue(bool value) {
   return *scratchBoolean_;
 }
 
-void SPXP_ModuleBase::storeNumber(uint32_t handle, double value, const CalcPass &pass) {
-  storeOutput(handle, numberValue(value), pass);
+void SPXP_ModuleBase::storeNumber(OutputRef &output, double value, const CalcPass &pass) {
+  storeOutput(output, numberValue(value), pass);
 }
 
-void SPXP_ModuleBase::storeCounter(uint32_t handle, uint32_t count, const CalcPass &pass) {
-  storeOutput(handle, counterValue(count), pass);
+void SPXP_ModuleBase::storeCounter(OutputRef &output, uint32_t count, const CalcPass &pass) {
+  storeOutput(output, counterValue(count), pass);
 }
 
-void SPXP_ModuleBase::storeBoolean(uint32_t handle, bool value, const CalcPass &pass) {
-  storeOutput(handle, booleanValue(value), pass);
+void SPXP_ModuleBase::storeBoolean(OutputRef &output, bool value, const CalcPass &pass) {
+  storeOutput(output, booleanValue(value), pass);
 }
 
-void SPXP_ModuleBase::storeNotAvailable(uint32_t handle, const CalcPass &pass) const {
-  storeOutput(handle, *notAvailable_, pass);
+void SPXP_ModuleBase::storeNotAvailable(OutputRef &output, const CalcPass &pass) const {
+  storeOutput(output, *notAvailable_, pass);
 }
 
 void SPXP_ModuleBase::addSourcesToCache(size_t sourceCount) const {
@@ -249,11 +260,11 @@ bool SPXP_ModuleBase::followEnable(size_t enableInput, size_t sourceCount) {
   return enabled;
 }
 
-void SPXP_ModuleBase::announceReset(std::span<const uint32_t> cleared, size_t resetInput,
+void SPXP_ModuleBase::announceReset(std::span<OutputRef> cleared, size_t resetInput,
                                     const CalcPass &pass) {
   {
     Cache::Access values = device_->cache->access();
-    for (const uint32_t output : cleared)
+    for (OutputRef &output : cleared)
       storeLocked(values, output, *notAvailable_, pass.time, pass.tick);
   }
   raiseEvent(eventPriority_, inputHandle(resetInput), "Reset", "Pulsed", pass);

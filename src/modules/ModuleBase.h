@@ -80,6 +80,16 @@ public:
   using KSXmsg::KSXmsg;
 };
 
+// An output register of a module and, once first stored, its value in the
+// cache. A cache's values never move and are never removed (a changed map
+// or tree gets a new cache, and new modules with it), and the module holds
+// its cache: the pointer stays good for the module's life, and later stores
+// skip the look-up. It is read and written only under the cache's lock.
+struct OutputRef {
+  uint32_t handle = 0; // 0: none
+  CacheValue *value = nullptr;
+};
+
 // A client write that a module refuses (a value of the wrong kind).
 class ControlWriteRefused : public arxmod::KSXmsg {
 public:
@@ -140,27 +150,29 @@ protected:
   // in the device's event log and in the module's Event output. `cause`
   // may live in any arena.
   void raiseEvent(uint32_t priority, uint32_t causeHandle, const arxmod::PICType &cause,
-                  std::string_view effect, const CalcPass &pass) const;
+                  std::string_view effect, const CalcPass &pass);
   // The same with a text as cause.
   void raiseEvent(uint32_t priority, uint32_t causeHandle, std::string_view cause,
-                  std::string_view effect, const CalcPass &pass) const;
+                  std::string_view effect, const CalcPass &pass);
 
   // --- Outputs.
-  // Stores `value` as the value of output register `handle` (made with
-  // flag 0x04, so clients are answered from the cache); nothing for 0.
-  void storeOutput(uint32_t handle, const arxmod::PICType &value, const CalcPass &pass) const;
+  // Under `values`: the cache value of `output`, made with flag 0x04 (so
+  // clients are answered from the cache) when missing.
+  static CacheValue &outputValue(Cache::Access &values, OutputRef &output);
+  // Stores `value` as the value of `output`; nothing for an output without handle.
+  void storeOutput(OutputRef &output, const arxmod::PICType &value, const CalcPass &pass) const;
   // The same with the cache's lock already held, with the time and tick given.
-  static void storeLocked(Cache::Access &values, uint32_t handle, const arxmod::PICType &value,
+  static void storeLocked(Cache::Access &values, OutputRef &output, const arxmod::PICType &value,
                           double time, uint32_t tick);
   // Values to store, valid until the next call of the same function.
   const arxmod::Float64Type &numberValue(double value);
   const arxmod::UnsignedType &counterValue(uint32_t count);
   const arxmod::BooleanType &booleanValue(bool value);
-  void storeNumber(uint32_t handle, double value, const CalcPass &pass);
-  void storeCounter(uint32_t handle, uint32_t count, const CalcPass &pass);
-  void storeBoolean(uint32_t handle, bool value, const CalcPass &pass);
+  void storeNumber(OutputRef &output, double value, const CalcPass &pass);
+  void storeCounter(OutputRef &output, uint32_t count, const CalcPass &pass);
+  void storeBoolean(OutputRef &output, bool value, const CalcPass &pass);
   // Stores the "not available" value (an exception value with code 5).
-  void storeNotAvailable(uint32_t handle, const CalcPass &pass) const;
+  void storeNotAvailable(OutputRef &output, const CalcPass &pass) const;
   const arxmod::ExceptionType &notAvailable() const { return *notAvailable_; }
 
   // --- Interest in the sources' cache values (their low-speed markers):
@@ -176,7 +188,7 @@ protected:
   // What a Reset pulse does besides the module's own state: `cleared`
   // outputs become "not available", and the "Reset"/"Pulsed" event is
   // raised with input `resetInput` as its cause.
-  void announceReset(std::span<const uint32_t> cleared, size_t resetInput, const CalcPass &pass);
+  void announceReset(std::span<OutputRef> cleared, size_t resetInput, const CalcPass &pass);
 
   // The priority of the module's events, from its "EvPriority" setup (0
   // without one); read by initialise.
@@ -204,7 +216,9 @@ private:
   std::vector<uint32_t> outputs_;
   std::vector<uint32_t> setups_;
   uint32_t eventPriority_ = 0;
-  uint32_t eventOutput_ = 0; // the output of class Event_Register, or 0
+  OutputRef eventOutput_; // the output of class Event_Register, if any
+  // The inputs' cache values once found (see OutputRef); nullptr until then.
+  mutable std::vector<const CacheValue *> inputValues_;
   bool interested_ = false;
   std::vector<uint32_t> interests_; // sources whose low-speed markers this module raised
 

@@ -39,7 +39,7 @@ void SPXP_PerModule::validate(const arxmod::TreeReader &tree) {
   const arxmod::RegisterObj *trigger = findOutputRegister(" Trigger", tree);
   if (!trigger)
     refuse("Required output register (Trigger) missing for PeriodicTimer Module");
-  trigger_ = trigger->handle();
+  trigger_.handle = trigger->handle();
 }
 
 void SPXP_PerModule::initialise(const arxmod::TreeReader &tree) {

@@ -38,7 +38,7 @@ private:
 
   double period_ = 0;         // seconds, above 0
   bool triggerOnSync_ = true; // mode 0
-  uint32_t trigger_ = 0;      // the Trigger output
+  OutputRef trigger_;
   uint32_t count_ = 0;
   bool running_ = false; // enabled at the last pass
   double due_ = 0;       // seconds since 1970
