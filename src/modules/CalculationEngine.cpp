@@ -93,6 +93,11 @@ bool CalculationEngine::awaitTicks(uint64_t ticks, std::chrono::milliseconds tim
   return progressed_.wait_for(lock, timeout, [&] { return ticks_ >= ticks; });
 }
 
+bool CalculationEngine::awaitTickEnd(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(progressLock_);
+  return progressed_.wait_for(lock, timeout, [&] { return ticks_ == startedTicks_; });
+}
+
 std::optional<DeviceCalcStatistics> CalculationEngine::deviceStatistics(uint32_t deviceId) const {
   std::lock_guard guard(activeLock_);
   const auto found = active_.find(deviceId);
@@ -161,8 +166,31 @@ void CalculationEngine::applyPendingChanges(bool refreshHostView) {
 }
 
 void CalculationEngine::runTick() {
+  bool refreshHostView = false;
+  {
+    std::lock_guard guard(progressLock_);
+    refreshHostView = startedTicks_++ % kHostViewTicks == 0;
+  }
+  // A tick that fails still ends, or awaitTickEnd would wait for it forever.
+  try {
+    computeTick(refreshHostView);
+  } catch (...) {
+    endTick();
+    throw;
+  }
+  endTick();
+}
+
+void CalculationEngine::endTick() {
+  {
+    std::lock_guard guard(progressLock_);
+    ++ticks_;
+  }
+  progressed_.notify_all();
+}
+
+void CalculationEngine::computeTick(bool refreshHostView) {
   arxmod::Clock &clock = arxmod::currentClock();
-  const bool refreshHostView = completedTicks() % kHostViewTicks == 0;
   const CalcPass pass{arxmod::unixSeconds(clock.wallNow()), clock.tickNow(), nullptr};
   const double cpuStart = threadCpuMs();
   applyPendingChanges(refreshHostView);
@@ -185,11 +213,6 @@ void CalculationEngine::runTick() {
     statistics_.numDevicesThisThread = static_cast<uint32_t>(active_.size());
     statistics_.recordPass(pass.time, elapsed, threadCpuMs() - cpuStart, kPeriodMs);
   }
-  {
-    std::lock_guard guard(progressLock_);
-    ++ticks_;
-  }
-  progressed_.notify_all();
 }
 
 bool CalculationEngine::computeDevice(KernelInfo &device, const CalcPass &pass) {

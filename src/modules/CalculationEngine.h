@@ -93,11 +93,17 @@ public:
   // Waits, at most `timeout` of real time, until `ticks` ticks completed
   // (tests and benchmarks, which step the clock and then wait for the pass).
   bool awaitTicks(uint64_t ticks, std::chrono::milliseconds timeout) const;
+  // Waits, at most `timeout` of real time, until no tick is under way, so
+  // that the statistics of the last one are complete.
+  bool awaitTickEnd(std::chrono::milliseconds timeout) const;
   std::optional<DeviceCalcStatistics> deviceStatistics(uint32_t deviceId) const;
   ThreadCalcStatistics threadStatistics() const;
 
 private:
   void run(std::stop_token stop);
+  // Steps 1 to 5 of a tick.
+  void computeTick(bool refreshHostView);
+  void endTick();
   void applyPendingChanges(bool refreshHostView);
   // Computes `device` if it can be locked now (or must be waited for);
   // false when it was left for a repeated pass.
@@ -117,9 +123,10 @@ private:
   std::unordered_map<uint32_t, arxmod::IRefPtr<KernelInfo>> active_;
   ThreadCalcStatistics statistics_;
 
-  mutable std::mutex progressLock_; // guards ticks_
+  mutable std::mutex progressLock_; // guards the two below
   mutable std::condition_variable progressed_;
-  uint64_t ticks_ = 0;
+  uint64_t startedTicks_ = 0;
+  uint64_t ticks_ = 0; // completed
 
   std::mutex threadLock_; // start and stop
   bool stopped_ = false;

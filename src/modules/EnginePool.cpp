@@ -193,10 +193,12 @@ bool CalculationEnginePool::awaitDevicePasses(uint32_t deviceId, uint64_t passes
       return false;
     const uint64_t ticks = engine->completedTicks();
     const std::optional<DeviceCalcStatistics> statistics = engine->deviceStatistics(deviceId);
-    if (statistics && statistics->numCalcSec >= passes)
-      return true;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
+    // A device's pass is counted in the middle of its tick: the engine's
+    // own figures for that tick follow when the tick ends.
+    if (statistics && statistics->numCalcSec >= passes)
+      return engine->awaitTickEnd(std::max(left, std::chrono::milliseconds(0)));
     if (left.count() <= 0 || !engine->awaitTicks(ticks + 1, left))
       return false;
   }

@@ -215,23 +215,29 @@ TEST(CalculationEngines, BusyDeviceSpendsItsTryLocksThenIsWaitedFor) {
   arxmod::ScopedClock use(clock);
   MinimumDevice busy(1, clock);
   MinimumDevice other(2, clock);
-  CalculationEnginePool pool(engines(1));
-  pool.addDevice(busy.f.kernel(busy.list));
-  pool.addDevice(other.f.kernel(other.list));
-  ASSERT_TRUE(pool.awaitDevicePasses(1, 1, kWait));
+  // An engine without its thread: the first tick runs here, so that both
+  // devices are active before the busy one is held.
+  CalculationEngine engine(1, 1, [](uint32_t, bool) { return true; });
+  engine.addDevice(busy.f.kernel(busy.list));
+  engine.addDevice(other.f.kernel(other.list));
+  engine.runTick();
   std::unique_lock held(busy.list->lock());
   clock.advance(1000ms);
-  // The other device of the engine is not held up by the busy one, which
-  // spends its tries and is then waited for.
-  EXPECT_TRUE(eventually([&] { return pool.deviceStatistics(2)->numCalcSec == 2; }));
+  std::thread tick([&] { engine.runTick(); });
+  // Each sweep of the tick computes every undone device, so by the time the
+  // busy device's tries are spent the other one has had its pass.
   EXPECT_TRUE(eventually(
-      [&] { return pool.threadStatistics()[0].numTryEnterFails == KernelInfo::kTryLockBudget; }));
+      [&] { return engine.threadStatistics().numTryEnterFails == KernelInfo::kTryLockBudget; }));
+  EXPECT_EQ(engine.deviceStatistics(2).value_or(DeviceCalcStatistics{}).numCalcSec, 2u);
+  EXPECT_EQ(engine.completedTicks(), 1u); // the busy device is waited for
   held.unlock();
-  ASSERT_TRUE(pool.awaitDevicePasses(1, 2, kWait));
-  const ThreadCalcStatistics thread = pool.threadStatistics()[0];
+  tick.join();
+  const ThreadCalcStatistics thread = engine.threadStatistics();
   EXPECT_EQ(thread.numTryEnterFails, KernelInfo::kTryLockBudget);
   EXPECT_EQ(thread.numCritBlocks, 1u);
-  EXPECT_EQ(pool.deviceStatistics(1)->numTryEnterFails, KernelInfo::kTryLockBudget);
+  const DeviceCalcStatistics device = engine.deviceStatistics(1).value_or(DeviceCalcStatistics{});
+  EXPECT_EQ(device.numCalcSec, 2u);
+  EXPECT_EQ(device.numTryEnterFails, KernelInfo::kTryLockBudget);
 }
 
 // A module whose pass fails while `failing` is set.
