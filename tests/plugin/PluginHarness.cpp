@@ -2,6 +2,8 @@
 #include "PluginHarness.h"
 
 #include "DeviceTree.h"
+#include "sim/MeterBehaviour.h"
+#include "sim/SimExchange.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 
@@ -16,6 +18,8 @@ class PluginEnvironment : public ::testing::Environment {
 public:
   static TempHostDatabase *db;
   static decltype(&::Process) process;
+  static sim::SimulatedMeter *meter;
+  static sim::SimExchange *exchange;
 
   void SetUp() override {
     db = new TempHostDatabase();
@@ -33,6 +37,9 @@ public:
     tree->insert(std::make_unique<RegisterObj>(kLongNameHandle, 25, 0x100, std::string(2000, 'n')));
     std::ofstream(db->translatorDirectory() / "meter10.dat", std::ios::binary)
         << textTreeString(*tree);
+    meter = new sim::SimulatedMeter();
+    meter->addUnit(1, [](sim::RegisterBank &bank) { sim::addMeterBehaviour(bank); });
+    exchange = new sim::SimExchange(*meter, 1);
     handle_ = dlopen(ARXMOD_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     process = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
@@ -40,6 +47,8 @@ public:
   }
   void TearDown() override {
     dlclose(handle_);
+    delete exchange;
+    delete meter;
     delete db;
   }
 
@@ -48,11 +57,9 @@ private:
 };
 TempHostDatabase *PluginEnvironment::db = nullptr;
 decltype(&::Process) PluginEnvironment::process = nullptr;
+sim::SimulatedMeter *PluginEnvironment::meter = nullptr;
+sim::SimExchange *PluginEnvironment::exchange = nullptr;
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
-
-void noDevice(uint32_t, const uint8_t *, int32_t, uint8_t *, int32_t *replyLength) {
-  *replyLength = 0;
-}
 
 } // namespace
 
@@ -60,9 +67,10 @@ TempHostDatabase &hostDatabase() { return *PluginEnvironment::db; }
 
 Call callProcess(const std::vector<uint8_t> &request, int32_t capacity, bool withAnswer) {
   Call call{false, capacity, std::vector<uint8_t>(capacity > 0 ? size_t(capacity) : 0)};
-  call.result = PluginEnvironment::process(1, request.data(), static_cast<int32_t>(request.size()),
+  call.result = PluginEnvironment::process(PluginEnvironment::exchange->context(), request.data(),
+                                           static_cast<int32_t>(request.size()),
                                            withAnswer ? call.answer.data() : nullptr,
-                                           &call.answerLength, &noDevice) != 0;
+                                           &call.answerLength, sim::SimExchange::callback()) != 0;
   if (call.result && call.answerLength >= 0)
     call.answer.resize(static_cast<size_t>(call.answerLength));
   return call;

@@ -6,7 +6,10 @@
 // Devices: 9 and 10 with the translator tests' device tree (plus register
 // 0x200 with a 2000-character name, for answers that outgrow their result
 // area) as the text tree file "meter10.dat" and a map that maps nothing;
-// 11 without tree file.
+// 11 without tree file. Behind the exchange callback stands one simulated
+// MX4110_4120 meter (unit 1) with the meter's own registers and nothing
+// else, so the reads the meter translator makes of every meter are
+// answered and the rest of each answer comes from the tree.
 #pragma once
 
 #include "PacketBuilder.h"
@@ -35,7 +38,7 @@ struct Call {
   std::vector<uint8_t> answer;
 };
 
-// One Process call with no meter attached (every exchange times out).
+// One Process call, exchanges going to the simulated meter.
 Call callProcess(const std::vector<uint8_t> &request, int32_t capacity = 4096,
                  bool withAnswer = true);
 

@@ -1,10 +1,7 @@
 // Programs through the real plug-in: a device tree file in the translator
 // directory, requests and answers as packets, failures in the system log.
-#include "DeviceTree.h"
+#include "MeterCalls.h"
 #include "PluginHarness.h"
-#include "messages/ENVLMessage.h"
-#include "messages/PIC_Message.h"
-#include "types/PICCodec.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -28,31 +25,7 @@ std::vector<uint8_t> request(uint16_t device, std::initializer_list<Statement> s
   return programRequest(device, *program);
 }
 
-struct ProgramAnswer {
-  uint32_t packetStatus = 0;
-  uint8_t replyStatus = 0;
-  uint16_t actions = 0;
-  std::vector<std::string> results; // one-line text forms
-};
-
-ProgramAnswer decodeAnswer(const Call &call) {
-  ProgramAnswer answer;
-  ByteReader in(call.answer);
-  const DL_Info packet = DL_Info::read(in);
-  answer.packetStatus = packet.status;
-  ByteReader body(packet.data);
-  ENVLMessage envelope;
-  envelope.decode(body);
-  const PIC_MessageImpl &reply = envelope.nodeMessage()->programMessage().impl();
-  answer.replyStatus = reply.status();
-  answer.actions = reply.actions();
-  if (!reply.resultBytes().empty()) {
-    RegisteredMemoryBlob blob(kProgramBlobSize);
-    for (const PICType *value : picCast<PICTypeContainer>(*decodePIC(reply.resultBytes(), blob)))
-      answer.results.push_back(oneLineText(*value));
-  }
-  return answer;
-}
+Answer decodeAnswer(const Call &call) { return test::decodeAnswer(call.answer); }
 
 TEST(ProgramProcessTest, AnswersAProgramFromTheDeviceTree) {
   const Call call =
@@ -65,7 +38,7 @@ TEST(ProgramProcessTest, AnswersAProgramFromTheDeviceTree) {
                            {0x101, 21, 0},   {0x101, 22, 0},    {0x7F012, 1, 0},  {0x100, 999, 0}}),
                   65536);
   ASSERT_TRUE(call.result) << lastLogText();
-  const ProgramAnswer answer = decodeAnswer(call);
+  const Answer answer = decodeAnswer(call);
   EXPECT_EQ(answer.packetStatus, 0u);
   EXPECT_EQ(answer.replyStatus, 0);
   EXPECT_EQ(answer.actions, 0x04);
@@ -101,7 +74,7 @@ TEST(ProgramProcessTest, AnswersAProgramFromTheDeviceTree) {
 TEST(ProgramProcessTest, AnswersAnEmptyProgramAsABadProgram) {
   const Call call = callProcess(request(kTreeDevice, {}));
   ASSERT_TRUE(call.result) << lastLogText();
-  const ProgramAnswer answer = decodeAnswer(call);
+  const Answer answer = decodeAnswer(call);
   EXPECT_EQ(answer.packetStatus, 1u); // bad packet
   EXPECT_EQ(answer.replyStatus, 1);
   EXPECT_EQ(answer.actions, 0);

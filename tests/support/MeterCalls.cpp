@@ -103,6 +103,7 @@ Answer decodeAnswer(const std::vector<uint8_t> &bytes) {
   envelope.decode(body);
   const PIC_MessageImpl &reply = envelope.nodeMessage()->programMessage().impl();
   answer.replyStatus = reply.status();
+  answer.actions = reply.actions();
   if (!reply.resultBytes().empty()) {
     RegisteredMemoryBlob results(kProgramBlobSize);
     for (const PICType *value : picCast<PICTypeContainer>(*decodePIC(reply.resultBytes(), results)))

@@ -35,6 +35,7 @@ struct Answer {
   bool processed = false;           // Process returned true
   uint32_t packetStatus = 0;        // of the answer packet
   uint8_t replyStatus = 0;          // of the program message
+  uint16_t actions = 0;             // of the program message
   std::vector<std::string> results; // one-line text forms
 };
 
