@@ -39,7 +39,8 @@
 //   2. stop the log buffer's save thread after a last save
 //      (shutdownLogBuffer(); at process exit, the stop the logs subsystem
 //      registers with ThreadStopOrder::LogBuffer);
-//   3. release per-device state (trees, maps and value caches);
+//   3. release per-device state (trees, maps and value caches, clock
+//      synchronisation schedules, the meters' labels and modes);
 //   4. the file caches (FileManager);
 //   5. the translator table, the device file table, the translator
 //      directories and the registry of typed-value arenas;
@@ -65,8 +66,8 @@
 #include "host/ThreadStops.h"
 #include "host/TranslatorDirectory.h"
 #include "logs/LogBuffer.h"
+#include "meter/MX4110_4120Translator.h"
 #include "translator/DeviceState.h"
-#include "translator/ModbusTranslator.h"
 #include "types/PICType.h"
 
 #include <atomic>
@@ -105,7 +106,7 @@ __attribute__((constructor)) void loadLibrary() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void *>(&Process), &info) && info.dli_fname)
       arxmod::setLibraryName(arxmod::libraryNameFromPath(info.dli_fname));
-    arxmod::installDeviceTranslatorMaker(&XLARX::makeModbusTranslator);
+    arxmod::installDeviceTranslatorMaker(&XLARX::makeMX4110_4120Translator);
   } catch (const std::exception &failure) {
     reportLoadFailure(failure.what());
   } catch (...) {
@@ -116,6 +117,8 @@ __attribute__((constructor)) void loadLibrary() {
 // Steps 3 to 8 of the stop order.
 void releaseProcessState() noexcept {
   XLARX::releaseDeviceStates();                    // 3
+  XLARX::releaseModbusDeviceStates();              // 3
+  XLARX::releaseMeterStates();                     // 3
   arxmod::FileManager::releaseInstance();          // 4
   arxmod::TranslatorTable::releaseInstance();      // 5
   arxmod::DeviceFileTable::releaseInstance();      // 5

@@ -344,5 +344,50 @@ TEST_F(MeterProcessTest, ChangedMapFileRebuildsTheCacheAtTheNextCall) {
   EXPECT_NE(console.find(rebuilt, first + 1), std::string::npos) << console;
 }
 
+// The first call of a device also reads the meter's circuit labels and
+// mode, in messages of their own; the next, within their interval, does not.
+TEST_F(MeterProcessTest, FirstCallOfADeviceAlsoReadsTheMetersLabelsAndModeOnce) {
+  const uint16_t device =
+      meterDevices().add(*numericTree(1), entry(0x101, Table::HoldingRegisters, 0, "UINT16", ""));
+  holding(0, {5});
+  EXPECT_EQ(run(device, {{0x101, 21}}).results, std::vector<std::string>{"5"});
+  EXPECT_EQ(meter_.requestCount(1), 3u); // labels, mode, the value
+  EXPECT_EQ(run(device, {{0x101, 21}}).results, std::vector<std::string>{"5"});
+  EXPECT_EQ(meter_.requestCount(1), 4u);
+}
+
+// A periodic read the meter leaves unanswered fails the call as any other
+// read does, and is not made again before its interval has passed.
+TEST_F(MeterProcessTest, UnansweredPeriodicReadAnswersTimeoutAndWaitsForItsInterval) {
+  const uint16_t device =
+      meterDevices().add(*numericTree(1), entry(0x101, Table::HoldingRegisters, 0, "UINT16", ""));
+  holding(0, {5});
+  meter_.inject(1, sim::parseFaultSpec("noreply").fault);
+  const Answer failed = run(device, {{0x101, 21}});
+  ASSERT_TRUE(failed.processed);
+  EXPECT_EQ(failed.replyStatus, 2); // "Timeout"
+  EXPECT_TRUE(failed.results.empty());
+  EXPECT_EQ(meter_.requestCount(1), 1u);
+  EXPECT_EQ(run(device, {{0x101, 21}}).results, std::vector<std::string>{"5"});
+  EXPECT_EQ(meter_.requestCount(1), 2u);
+}
+
+// In mode 13 a per-phase quantity's label names the device and the
+// circuit; with no circuit labels set in the meter, their defaults.
+TEST_F(MeterProcessTest, Mode13LabelsNameTheDeviceAndTheDefaultCircuit) {
+  auto tree = makeRef<ObjList>();
+  addObject<ModuleObj>(*tree, 0x100, 500, 2, "Power Meter");
+  addObject<RegisterObj>(*tree, 0x09D00001, 23, 0x100, "I a").setLabel("Current A");
+  const uint16_t device = meterDevices().add(
+      *tree,
+      "<ModbusInfo ARXHandle='" + std::to_string(0x09D00001) +
+          "' Name='Current Phase A' ModbusAddress='400001' RequestType='R' Format='UINT16'/>",
+      "Feeder 7");
+  meter_.withUnit(
+      1, [](RegisterBank &bank) { bank.set(Table::HoldingRegisters, sim::meter::kMode, 13); });
+  EXPECT_EQ(run(device, {{0x09D00001, 3}}).results,
+            std::vector<std::string>{"Current Phase Average@Feeder 7_M01"});
+}
+
 } // namespace
 } // namespace arxmod::test
