@@ -389,5 +389,28 @@ TEST_F(MeterProcessTest, Mode13LabelsNameTheDeviceAndTheDefaultCircuit) {
             std::vector<std::string>{"Current Phase Average@Feeder 7_M01"});
 }
 
+// The power factor register answers whether the current leads or lags.
+TEST_F(MeterProcessTest, PowerFactorReadsAsLeadOrLag) {
+  constexpr uint32_t kLeadLag = 0x0B200006;
+  auto tree = makeRef<ObjList>();
+  addObject<ModuleObj>(*tree, 0x100, 500, 2, "Power Meter");
+  addObject<RegisterObj>(*tree, kLeadLag, 47, 0x100, "PF Lead Lag");
+  const uint16_t device =
+      meterDevices().add(*tree, "<ModbusInfo ARXHandle='" + std::to_string(kLeadLag) +
+                                    "' Name='PF Lead Lag' ModbusAddress='400011' RequestType='R' "
+                                    "Format='IEEEFLOAT'/>");
+  struct Case {
+    float factor;
+    std::string text;
+  } cases[] = {{1.2f, "Lead"}, {-1.5f, "Lead"}, {0.8f, "Lag"}, {1.0f, ""}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.factor);
+    const auto bits = std::bit_cast<uint32_t>(c.factor);
+    holding(10, {static_cast<uint16_t>(bits >> 16), static_cast<uint16_t>(bits)});
+    EXPECT_EQ(run(device, {{kLeadLag, 21}}).results,
+              std::vector<std::string>{c.text + std::string(1, '\0')});
+  }
+}
+
 } // namespace
 } // namespace arxmod::test

@@ -48,8 +48,9 @@ std::string entry(uint32_t handle, const std::string &address, const std::string
 }
 
 // Module 0x100 with a masked boolean and an inverted one sharing register
-// 400101, a command value at 400102-400103 and a value bounded to 1..3600
-// at 400104.
+// 400101, a command value at 400102-400103, a value bounded to 1..3600 at
+// 400104 and the energy reset (1, the password, 3 at 402101, done when
+// 402104 reads 2).
 IRefPtr<ObjList> writeTree() {
   auto tree = makeRef<ObjList>();
   addObject<ModuleObj>(*tree, 0x100, 500, 2, "Power Meter");
@@ -59,6 +60,7 @@ IRefPtr<ObjList> writeTree() {
   auto &bounded = addObject<BoundedObj>(*tree, 0x104, 24, 0x100, "pickup");
   bounded.setLabel("Pickup");
   bounded.setBounds(Bounds{1, 3600});
+  addObject<RegisterObj>(*tree, 0x105, 21, 0x100, "reset energies");
   return tree;
 }
 
@@ -66,7 +68,10 @@ const std::string kWriteMap =
     entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0004'") +
     entry(0x102, "400101", "INVERTEDMASKEDBOOL", "Mask='0x0100'") +
     entry(0x103, "400102", "U32-4321", "RequestType='CW' NumberOfRegisters='2'") +
-    entry(0x104, "400104", "UINT16");
+    entry(0x104, "400104", "UINT16") +
+    entry(0x105, "402101", "U16-21-ARRAY",
+          "RequestType='CW' NumberOfRegisters='3' WriteValue='1,PASS,3' CheckRegister='402104' "
+          "CheckRegValue='2'");
 
 // The 22 words of an alarm configuration block.
 std::vector<uint16_t> alarmBlock(uint16_t enable, uint16_t high, uint16_t low) {
@@ -197,6 +202,41 @@ TEST_F(MeterWriteProcessTest, MeterCommandsAnswerTheMetersResult) {
     std::vector<LoggedAccess> traffic = commandTraffic();
     traffic.erase(traffic.begin(), traffic.begin() + static_cast<std::ptrdiff_t>(before));
     EXPECT_EQ(traffic, c.traffic);
+  }
+}
+
+// The reset goes out once; the check register confirms it, or after five
+// reads that do not the reset is answered as failed.
+TEST_F(MeterWriteProcessTest, ResetIsConfirmedByItsCheckRegisterOrGivenUpAfterFiveReads) {
+  struct Case {
+    uint16_t password; // the meter's; 0xFFFF: none set
+    unsigned busyReads;
+    std::string answer;
+    size_t checkReads;
+    uint16_t energy; // afterwards
+  } cases[] = {
+      {0xFFFF, 2, kTrue, 3, 0},
+      {1234, 0,
+       "ExceptionType { 3u void Failure to execute reset or invalid password used in reset. "
+       "Please check the device instructions. }",
+       5, 77},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.password);
+    std::shared_ptr<AccessLog> resets;
+    withMeter([&](RegisterBank &bank) {
+      behaviour_->options.password = c.password;
+      behaviour_->options.resetBusyReads = c.busyReads;
+      bank.setRange(Table::HoldingRegisters, behaviour_->options.energyFirst,
+                    std::vector<uint16_t>(behaviour_->options.energyCount, 77));
+      resets = logAccesses(bank, Table::HoldingRegisters, sim::meter::kResetCommand, 4);
+    });
+    EXPECT_EQ(run({{0x105, 22, one}}).results, std::vector<std::string>{c.answer});
+    withMeter([&](RegisterBank &) {
+      EXPECT_EQ(resets->writes().size(), 1u);
+      EXPECT_EQ(resets->readCount(), c.checkReads);
+    });
+    EXPECT_EQ(holding(behaviour_->options.energyFirst), c.energy);
   }
 }
 
