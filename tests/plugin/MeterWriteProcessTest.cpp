@@ -240,17 +240,56 @@ TEST_F(MeterWriteProcessTest, ResetIsConfirmedByItsCheckRegisterOrGivenUpAfterFi
   }
 }
 
-// The block write is answered by nothing: the call answers the timeout,
-// and neither the block nor the result read goes out again.
-TEST_F(MeterWriteProcessTest, CommandBlockWithoutReplyAnswersTimeoutAndIsNotRepeated) {
-  meter_.inject(1, sim::parseFaultSpec("noreply,fc=16").fault);
-  const uint64_t before = requests();
-  const Answer answer = run({{kOutputAssignment, 22, do1}});
-  ASSERT_TRUE(answer.processed);
-  EXPECT_EQ(answer.replyStatus, 2); // "Timeout"
-  EXPECT_TRUE(answer.results.empty());
-  EXPECT_EQ(requests() - before, 1u);
-  EXPECT_TRUE(commandTraffic().empty()); // not carried out
+// Each step of a command answered by an exception or by nothing: the
+// command ends there, no step goes out twice, a timeout ends the call, and
+// a command is never answered as done. The first three steps are those of
+// the alarm configuration (configuration read, block); the result read is
+// the output assignment's, which reads no configuration first.
+TEST_F(MeterWriteProcessTest, CommandStepsAnsweredByExceptionsOrNothingEndTheCommandThere) {
+  struct Case {
+    std::string fault;
+    Invocation invocation;
+    uint8_t replyStatus; // 0 "Good", 2 "Timeout"
+    std::vector<std::string> results;
+    uint64_t requests;
+    unsigned commands; // blocks the meter carried out
+  } cases[] = {
+      {"exception:2,fc=3",
+       {kAlarmEnable, 22, yes},
+       0,
+       {"ExceptionType { 13u void Illegal Data Address }"},
+       1,
+       0},
+      {"noreply,fc=3", {kAlarmEnable, 22, yes}, 2, {}, 1, 0},
+      {"exception:4,fc=16",
+       {kAlarmEnable, 22, yes},
+       0,
+       {"ExceptionType { 13u void Slave Device Failure }"},
+       2,
+       0},
+      {"noreply,fc=16", {kAlarmEnable, 22, yes}, 2, {}, 2, 0},
+      {"exception:4,fc=3",
+       {kOutputAssignment, 22, do1},
+       0,
+       {"ExceptionType { 13u void Slave Device Failure }"},
+       2,
+       1},
+      {"noreply,fc=3", {kOutputAssignment, 22, do1}, 2, {}, 2, 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault + " " + std::to_string(c.invocation.handle));
+    unsigned commandsBefore = 0;
+    withMeter([&](RegisterBank &) { commandsBefore = behaviour_->commands; });
+    meter_.inject(1, sim::parseFaultSpec(c.fault).fault);
+    const uint64_t before = requests();
+    const Answer answer = run({c.invocation});
+    ASSERT_TRUE(answer.processed);
+    EXPECT_EQ(answer.replyStatus, c.replyStatus);
+    EXPECT_EQ(answer.results, c.results);
+    EXPECT_EQ(requests() - before, c.requests);
+    withMeter(
+        [&](RegisterBank &) { EXPECT_EQ(behaviour_->commands - commandsBefore, c.commands); });
+  }
 }
 
 } // namespace
