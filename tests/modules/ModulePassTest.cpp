@@ -82,6 +82,20 @@ TEST_F(ModulePassTest, OutputAgesWithItsSource) {
   EXPECT_EQ(f_.updateTick(kTrigger1), read + 1000);
 }
 
+TEST_F(ModulePassTest, SourceThatReachesTheCacheLaterIsReadFromThenOn) {
+  addInputs(); // the source is not mapped: the cache lacks it at first
+  f_.addExtremum(kModule, 511, {kSource});
+  const auto list = f_.buildList();
+  f_.step(*list);
+  EXPECT_TRUE(f_.notAvailable(kValue1));
+  f_.setValue(kSource, 7);
+  f_.step(*list);
+  EXPECT_EQ(f_.number(kValue1), 7);
+  f_.setValue(kSource, 6);
+  f_.step(*list);
+  EXPECT_EQ(f_.number(kValue1), 6);
+}
+
 TEST_F(ModulePassTest, MaximumSkipsChannelsWithoutNumbers) {
   addInputs();
   f_.addExtremum(kModule, 512, {kSource, kSecond});
