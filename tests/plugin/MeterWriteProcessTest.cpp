@@ -30,6 +30,11 @@ constexpr uint16_t kResult = sim::meter::kCommandResult;
 
 const std::string kTrue = "true";
 const std::string kDone = "ExceptionType { 12u void Command successfully executed. }";
+const std::string kDeviceFailure = "ExceptionType { 5u void Slave Device Failure }";
+// The text form folds the two blanks after "reset." into one.
+const std::string kResetFailure =
+    "ExceptionType { 3u void Failure to execute reset or invalid password used in reset. Please "
+    "check the device instructions. }";
 
 PICType *one(MemoryBlob &blob) { return blob.make<UnsignedType>(1u); }
 PICType *command(MemoryBlob &blob) { return blob.make<UnsignedType>(0x12345678u); }
@@ -216,10 +221,7 @@ TEST_F(MeterWriteProcessTest, ResetIsConfirmedByItsCheckRegisterOrGivenUpAfterFi
     uint16_t energy; // afterwards
   } cases[] = {
       {0xFFFF, 2, kTrue, 3, 0},
-      {1234, 0,
-       "ExceptionType { 3u void Failure to execute reset or invalid password used in reset. "
-       "Please check the device instructions. }",
-       5, 77},
+      {1234, 0, kResetFailure, 5, 77},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.password);
@@ -237,6 +239,49 @@ TEST_F(MeterWriteProcessTest, ResetIsConfirmedByItsCheckRegisterOrGivenUpAfterFi
       EXPECT_EQ(resets->readCount(), c.checkReads);
     });
     EXPECT_EQ(holding(behaviour_->options.energyFirst), c.energy);
+  }
+}
+
+// Each message of a masked boolean write, a command value and a reset
+// answered by an exception or by nothing: nothing of the write takes
+// effect, no message goes out twice, a timeout ends the call and the
+// write is answered as failed.
+TEST_F(MeterWriteProcessTest, WriteStepsAnsweredByExceptionsOrNothingEndTheWriteThere) {
+  struct Case {
+    std::string fault;
+    uint32_t handle;
+    uint8_t replyStatus; // 0 "Good", 2 "Timeout"
+    std::vector<std::string> results;
+    uint64_t requests;
+  } cases[] = {
+      {"exception:2,fc=3", 0x101, 0, {"ExceptionType { 4u void Illegal Data Address }"}, 1},
+      {"noreply,fc=3", 0x101, 2, {}, 1},
+      {"exception:4,fc=16", 0x101, 0, {kDeviceFailure}, 2},
+      {"noreply,fc=16", 0x101, 2, {}, 2},
+      {"exception:4,fc=16", 0x103, 0, {kDeviceFailure}, 1},
+      {"noreply,fc=16", 0x103, 2, {}, 1},
+      // A refused reset is only ever judged by its check register.
+      {"exception:4,fc=16", 0x105, 0, {kResetFailure}, 6},
+      {"noreply,fc=16", 0x105, 2, {}, 1},
+  };
+  withMeter([&](RegisterBank &bank) {
+    bank.set(Table::HoldingRegisters, 100, 0xF1F1);
+    bank.setRange(Table::HoldingRegisters, behaviour_->options.energyFirst,
+                  std::vector<uint16_t>(behaviour_->options.energyCount, 77));
+  });
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault + " " + std::to_string(c.handle));
+    meter_.inject(1, sim::parseFaultSpec(c.fault).fault);
+    const uint64_t before = requests();
+    const Answer answer = run({{c.handle, 22, c.handle == 0x103 ? command : one}});
+    ASSERT_TRUE(answer.processed);
+    EXPECT_EQ(answer.replyStatus, c.replyStatus);
+    EXPECT_EQ(answer.results, c.results);
+    EXPECT_EQ(requests() - before, c.requests);
+    EXPECT_EQ(holding(100), 0xF1F1);
+    EXPECT_EQ(holding(101), 0u);
+    EXPECT_EQ(holding(102), 0u);
+    EXPECT_EQ(holding(behaviour_->options.energyFirst), 77u);
   }
 }
 
