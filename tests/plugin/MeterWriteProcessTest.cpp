@@ -119,6 +119,24 @@ protected:
   }
   uint64_t requests() const { return meter_.requestCount(1); }
 
+  // One invocation whose step meets `fault`, and what must come of it.
+  struct StepFailure {
+    std::string fault;
+    Invocation invocation;
+    uint8_t replyStatus; // 0 "Good", 2 "Timeout"
+    std::vector<std::string> results;
+    uint64_t requests; // sent in all
+  };
+  void expectStepFailure(const StepFailure &failure) {
+    meter_.inject(1, sim::parseFaultSpec(failure.fault).fault);
+    const uint64_t before = requests();
+    const Answer answer = run({failure.invocation});
+    ASSERT_TRUE(answer.processed);
+    EXPECT_EQ(answer.replyStatus, failure.replyStatus);
+    EXPECT_EQ(answer.results, failure.results);
+    EXPECT_EQ(requests() - before, failure.requests);
+  }
+
   sim::SimulatedMeter meter_;
   sim::SimExchange exchange_{meter_, 1};
   std::shared_ptr<sim::MeterBehaviour> behaviour_;
@@ -247,37 +265,29 @@ TEST_F(MeterWriteProcessTest, ResetIsConfirmedByItsCheckRegisterOrGivenUpAfterFi
 // effect, no message goes out twice, a timeout ends the call and the
 // write is answered as failed.
 TEST_F(MeterWriteProcessTest, WriteStepsAnsweredByExceptionsOrNothingEndTheWriteThere) {
-  struct Case {
-    std::string fault;
-    uint32_t handle;
-    uint8_t replyStatus; // 0 "Good", 2 "Timeout"
-    std::vector<std::string> results;
-    uint64_t requests;
-  } cases[] = {
-      {"exception:2,fc=3", 0x101, 0, {"ExceptionType { 4u void Illegal Data Address }"}, 1},
-      {"noreply,fc=3", 0x101, 2, {}, 1},
-      {"exception:4,fc=16", 0x101, 0, {kDeviceFailure}, 2},
-      {"noreply,fc=16", 0x101, 2, {}, 2},
-      {"exception:4,fc=16", 0x103, 0, {kDeviceFailure}, 1},
-      {"noreply,fc=16", 0x103, 2, {}, 1},
+  const StepFailure cases[] = {
+      {"exception:2,fc=3",
+       {0x101, 22, one},
+       0,
+       {"ExceptionType { 4u void Illegal Data Address }"},
+       1},
+      {"noreply,fc=3", {0x101, 22, one}, 2, {}, 1},
+      {"exception:4,fc=16", {0x101, 22, one}, 0, {kDeviceFailure}, 2},
+      {"noreply,fc=16", {0x101, 22, one}, 2, {}, 2},
+      {"exception:4,fc=16", {0x103, 22, command}, 0, {kDeviceFailure}, 1},
+      {"noreply,fc=16", {0x103, 22, command}, 2, {}, 1},
       // A refused reset is only ever judged by its check register.
-      {"exception:4,fc=16", 0x105, 0, {kResetFailure}, 6},
-      {"noreply,fc=16", 0x105, 2, {}, 1},
+      {"exception:4,fc=16", {0x105, 22, one}, 0, {kResetFailure}, 6},
+      {"noreply,fc=16", {0x105, 22, one}, 2, {}, 1},
   };
   withMeter([&](RegisterBank &bank) {
     bank.set(Table::HoldingRegisters, 100, 0xF1F1);
     bank.setRange(Table::HoldingRegisters, behaviour_->options.energyFirst,
                   std::vector<uint16_t>(behaviour_->options.energyCount, 77));
   });
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.fault + " " + std::to_string(c.handle));
-    meter_.inject(1, sim::parseFaultSpec(c.fault).fault);
-    const uint64_t before = requests();
-    const Answer answer = run({{c.handle, 22, c.handle == 0x103 ? command : one}});
-    ASSERT_TRUE(answer.processed);
-    EXPECT_EQ(answer.replyStatus, c.replyStatus);
-    EXPECT_EQ(answer.results, c.results);
-    EXPECT_EQ(requests() - before, c.requests);
+  for (const StepFailure &c : cases) {
+    SCOPED_TRACE(c.fault + " " + std::to_string(c.invocation.handle));
+    expectStepFailure(c);
     EXPECT_EQ(holding(100), 0xF1F1);
     EXPECT_EQ(holding(101), 0u);
     EXPECT_EQ(holding(102), 0u);
@@ -287,51 +297,41 @@ TEST_F(MeterWriteProcessTest, WriteStepsAnsweredByExceptionsOrNothingEndTheWrite
 
 // Each step of a command answered by an exception or by nothing: the
 // command ends there, no step goes out twice, a timeout ends the call, and
-// a command is never answered as done. The first three steps are those of
-// the alarm configuration (configuration read, block); the result read is
-// the output assignment's, which reads no configuration first.
+// a command is never answered as done. The alarm configuration meets the
+// fault at its configuration read and at its block; the output assignment,
+// which reads no configuration first, at its result read.
 TEST_F(MeterWriteProcessTest, CommandStepsAnsweredByExceptionsOrNothingEndTheCommandThere) {
   struct Case {
-    std::string fault;
-    Invocation invocation;
-    uint8_t replyStatus; // 0 "Good", 2 "Timeout"
-    std::vector<std::string> results;
-    uint64_t requests;
+    StepFailure failure;
     unsigned commands; // blocks the meter carried out
   } cases[] = {
-      {"exception:2,fc=3",
-       {kAlarmEnable, 22, yes},
-       0,
-       {"ExceptionType { 13u void Illegal Data Address }"},
-       1,
+      {{"exception:2,fc=3",
+        {kAlarmEnable, 22, yes},
+        0,
+        {"ExceptionType { 13u void Illegal Data Address }"},
+        1},
        0},
-      {"noreply,fc=3", {kAlarmEnable, 22, yes}, 2, {}, 1, 0},
-      {"exception:4,fc=16",
-       {kAlarmEnable, 22, yes},
-       0,
-       {"ExceptionType { 13u void Slave Device Failure }"},
-       2,
+      {{"noreply,fc=3", {kAlarmEnable, 22, yes}, 2, {}, 1}, 0},
+      {{"exception:4,fc=16",
+        {kAlarmEnable, 22, yes},
+        0,
+        {"ExceptionType { 13u void Slave Device Failure }"},
+        2},
        0},
-      {"noreply,fc=16", {kAlarmEnable, 22, yes}, 2, {}, 2, 0},
-      {"exception:4,fc=3",
-       {kOutputAssignment, 22, do1},
-       0,
-       {"ExceptionType { 13u void Slave Device Failure }"},
-       2,
+      {{"noreply,fc=16", {kAlarmEnable, 22, yes}, 2, {}, 2}, 0},
+      {{"exception:4,fc=3",
+        {kOutputAssignment, 22, do1},
+        0,
+        {"ExceptionType { 13u void Slave Device Failure }"},
+        2},
        1},
-      {"noreply,fc=3", {kOutputAssignment, 22, do1}, 2, {}, 2, 1},
+      {{"noreply,fc=3", {kOutputAssignment, 22, do1}, 2, {}, 2}, 1},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.fault + " " + std::to_string(c.invocation.handle));
+    SCOPED_TRACE(c.failure.fault + " " + std::to_string(c.failure.invocation.handle));
     unsigned commandsBefore = 0;
     withMeter([&](RegisterBank &) { commandsBefore = behaviour_->commands; });
-    meter_.inject(1, sim::parseFaultSpec(c.fault).fault);
-    const uint64_t before = requests();
-    const Answer answer = run({c.invocation});
-    ASSERT_TRUE(answer.processed);
-    EXPECT_EQ(answer.replyStatus, c.replyStatus);
-    EXPECT_EQ(answer.results, c.results);
-    EXPECT_EQ(requests() - before, c.requests);
+    expectStepFailure(c.failure);
     withMeter(
         [&](RegisterBank &) { EXPECT_EQ(behaviour_->commands - commandsBefore, c.commands); });
   }
