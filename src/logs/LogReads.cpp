@@ -1,11 +1,17 @@
 // LogReads: methods 21 and 40 on log registers.
 #include "logs/LogReads.h"
 
+#include "logs/RecorderFactory.h"
 #include "types/NumericTypes.h"
 
 namespace XLARX {
 
 using namespace arxmod;
+
+bool isLogRead(uint32_t handle, uint32_t method, const TreeReader &tree) {
+  return (method == kRegisterReadValue || method == kLogRegReadPosition) &&
+         logRegisterOf(tree, handle) != nullptr;
+}
 
 PICType *answerLogRead(LogBuffer &logs, uint32_t device, uint32_t handle, uint32_t method,
                        const PICType *argument, const TreeReader &tree, MemoryBlob &blob) {

@@ -1,13 +1,17 @@
 // LogReads: a client's reads of a log register, answered from the PC-side
 // logs.
 //
-// A translator calls answerLogRead for every invocation on a register,
-// before it looks at the value cache or the tree:
+// A translator asks isLogRead for every invocation, before it looks at the
+// value cache or the tree, and calls answerLogRead when it says yes:
 //
-//   if (PICType *answer = answerLogRead(LogBuffer::instance(), device, handle, method,
-//                                       argument, tree, blob))
-//     return answer;   // the log answered
-//   ...                // not a PC-side log read: answer as usual
+//   if (isLogRead(handle, method, tree))
+//     if (PICType *answer = answerLogRead(LogBuffer::instance(), device, handle, method,
+//                                         argument, tree, blob))
+//       return answer;   // the log answered
+//   ...                  // not a PC-side log read: answer as usual
+//
+// isLogRead only looks the handle up in the tree, so the reads of ordinary
+// values never touch the log buffer's table and its lock.
 //
 //   method                     answer
 //   21 Register_read_value     the log's records (LogBuffer::GetLogs): all of
@@ -34,6 +38,9 @@ namespace XLARX {
 
 inline constexpr uint32_t kRegisterReadValue = 21;
 inline constexpr uint32_t kLogRegReadPosition = 40;
+
+// True for methods 21 and 40 on a log register of `tree`.
+bool isLogRead(uint32_t handle, uint32_t method, const arxmod::TreeReader &tree);
 
 arxmod::PICType *answerLogRead(LogBuffer &logs, uint32_t device, uint32_t handle, uint32_t method,
                                const arxmod::PICType *argument, const arxmod::TreeReader &tree,

@@ -63,14 +63,21 @@ uint32_t logDepth(const ModuleObj &module, const TreeReader &tree) {
   return static_cast<uint32_t>(depth);
 }
 
+const RegisterObj *logRegisterOf(const TreeReader &tree, uint32_t handle) {
+  const auto *object = dynamic_cast<const RegisterObj *>(tree.find(handle));
+  if (!object)
+    return nullptr;
+  const uint32_t registerClass = object->classNumber();
+  return registerClass == kLogRegisterClass || registerClass == kEventLogRegisterClass ? object
+                                                                                       : nullptr;
+}
+
 IRefPtr<BufRecorder> makeRecorder(LogKey key, const TreeReader &tree, uint32_t position,
                                   const std::filesystem::path &directory) {
-  const auto *logRegister = dynamic_cast<const RegisterObj *>(tree.find(logKeyHandle(key)));
+  const RegisterObj *logRegister = logRegisterOf(tree, logKeyHandle(key));
   if (!logRegister)
     return nullptr;
   const uint32_t registerClass = logRegister->classNumber();
-  if (registerClass != kLogRegisterClass && registerClass != kEventLogRegisterClass)
-    return nullptr;
   const auto *module = dynamic_cast<const ModuleObj *>(tree.find(logRegister->parent()));
   if (!module)
     return nullptr;

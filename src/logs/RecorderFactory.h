@@ -17,6 +17,7 @@
 #pragma once
 
 #include "logs/BufRecorder.h"
+#include "tree/RegisterObj.h"
 #include "tree/TranslationTree.h"
 
 #include <filesystem>
@@ -25,6 +26,11 @@ namespace XLARX {
 
 inline constexpr uint32_t kMaxLogDepth = 1'000'000;
 inline constexpr size_t kMaxDataLogSources = 16;
+
+// The register `handle` of `tree` when it is a log register (class 30 or
+// 31), which may have a recorder; nullptr otherwise. A look-up in the tree
+// only, cheap enough for every read a client makes.
+const arxmod::RegisterObj *logRegisterOf(const arxmod::TreeReader &tree, uint32_t handle);
 
 // A recorder for the log register `handle` of `tree` (nullptr when the
 // register gets none), starting at `position`, with its files in

@@ -3,6 +3,7 @@
 // map excludes for the device hidden.
 #include "translator/MappedTranslator.h"
 
+#include "logs/LogReads.h"
 #include "modules/ModuleFactory.h"
 #include "translator/InvocationErrors.h"
 #include "types/ArrayTypes.h"
@@ -61,6 +62,12 @@ PICType *MappedTranslator::invoke(uint32_t handle, uint32_t method, PICType *arg
   arxmod::MemoryBlob &blob = argument->blob();
   if (isExcluded(handle, blob))
     return exceptionResult(blob, ExceptInvalidObject);
+  // A log register's records and position come from the PC-side log, ahead
+  // of any value the cache holds for the handle.
+  if (isLogRead(handle, method, *current_.tree))
+    if (PICType *logged = answerLogRead(LogBuffer::instance(), deviceId_, handle, method, argument,
+                                        *current_.tree, blob))
+      return logged;
   if (method == kWriteValue)
     if (PICType *written = writeVirtualModule(deviceId_, handle, argument))
       return written;
