@@ -1,0 +1,106 @@
+// HandleValues: per-handle programs and their results.
+#include "HandleValues.h"
+
+#include "Json.h"
+#include "ProgramText.h"
+#include "ValueJson.h"
+#include "types/ArrayTypes.h"
+#include "types/NumericTypes.h"
+#include "types/StructureTypes.h"
+
+#include <charconv>
+#include <cmath>
+#include <ctime>
+
+namespace arxhost {
+namespace {
+
+// Codes of the object protocol for a failed invocation.
+constexpr uint32_t kUnknownError = 3;
+constexpr uint32_t kNoValue = 5;
+
+HandleResult failed(uint32_t code, std::string text) {
+  HandleResult result;
+  result.text = "exception " + std::to_string(code) + ": " + text;
+  result.json = "null";
+  result.error = InvocationError{code, std::move(text)};
+  return result;
+}
+
+// A number that a 32-bit float holds exactly (a meter's float register)
+// shows with the digits of a float ("68.948654"), not all those of the
+// double it travels in ("68.94865417480469"); anything else in its text form.
+std::string displayText(const arxmod::PICType &value) {
+  if (const auto *text = dynamic_cast<const arxmod::CharArrayBase *>(&value))
+    return text->text(); // a text as itself, not quoted
+  if (const auto *real = dynamic_cast<const arxmod::Float64Type *>(&value)) {
+    const double number = real->get();
+    const auto single = static_cast<float>(number);
+    if (std::isfinite(number) && static_cast<double>(single) == number) {
+      char digits[32];
+      const auto end = std::to_chars(digits, digits + sizeof digits, single).ptr;
+      return std::string(digits, end);
+    }
+  }
+  return oneLine(value);
+}
+
+HandleResult resultOf(const arxmod::PICType &value) {
+  if (const auto *failure = dynamic_cast<const arxmod::ExceptionType *>(&value))
+    return failed(failure->code(), failure->text());
+  HandleResult result;
+  result.text = displayText(value);
+  result.json = valueJson(value);
+  return result;
+}
+
+} // namespace
+
+std::vector<HandleResult> invokeEach(DeviceSession &session, const std::vector<uint32_t> &handles,
+                                     uint32_t method, const arxmod::PICType *argument) {
+  arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
+  auto *program = blob.make<arxmod::Program>();
+  for (const uint32_t handle : handles)
+    program->addStatement(handle, method, argument ? argument->duplicate(blob) : nullptr);
+  const ProgramOutcome outcome = session.execute(*program);
+  std::vector<HandleResult> results;
+  if (!outcome.answered(handles.size())) {
+    const uint32_t code = outcome.processFailure.empty() ? kNoValue : kUnknownError;
+    results.assign(handles.size(), failed(code, outcome.failureText()));
+    return results;
+  }
+  for (const arxmod::PICType *value : outcome.results)
+    results.push_back(resultOf(*value));
+  return results;
+}
+
+std::string resultJson(uint32_t handle, const std::string &label, const HandleResult &result,
+                       const std::optional<std::string> &time) {
+  JsonObject row;
+  row.add("handle", jsonInteger(handle)).add("label", jsonString(label)).add("value", result.json);
+  if (result.error)
+    row.add("error", JsonObject()
+                         .add("code", jsonInteger(result.error->code))
+                         .add("text", jsonString(result.error->text))
+                         .text());
+  else
+    row.add("error", "null");
+  if (time)
+    row.add("time", jsonString(*time));
+  return row.text();
+}
+
+std::string isoTime(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto sinceEpoch = duration_cast<milliseconds>(time.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(sinceEpoch / 1000);
+  const auto millis = static_cast<int>(sinceEpoch % 1000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[40];
+  const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + length, sizeof text - length, ".%03dZ", millis < 0 ? 0 : millis);
+  return text;
+}
+
+} // namespace arxhost
