@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ clang clang-format cmake ninja-build bison libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3 python3-pymodbus)
+          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3 python3-pymodbus libmodbus-dev)
 
 missing=()
 for p in "${packages[@]}"; do
