@@ -17,9 +17,32 @@ namespace {
 
 // Codes of the object protocol for a failed invocation.
 constexpr uint32_t kUnknownError = 3;
+constexpr uint32_t kNotSupported = 4;
 constexpr uint32_t kNoValue = 5;
+constexpr uint32_t kUndefinedMethod = 6;
+constexpr uint32_t kNoObject = 9;
+
+// What a code means, for a failure that came without a text of its own.
+std::string meaningOf(uint32_t code) {
+  switch (code) {
+  case kUnknownError:
+    return "no result could be produced (the argument may have the wrong type)";
+  case kNotSupported:
+    return "the operation is not supported by this object";
+  case kNoValue:
+    return "the object does not hold the requested data";
+  case kUndefinedMethod:
+    return "the method is not defined for the object's class";
+  case kNoObject:
+    return "no object with this handle";
+  default:
+    return "no reason given";
+  }
+}
 
 HandleResult failed(uint32_t code, std::string text) {
+  if (text.empty())
+    text = meaningOf(code);
   HandleResult result;
   result.text = "exception " + std::to_string(code) + ": " + text;
   result.json = "null";
