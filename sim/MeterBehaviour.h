@@ -73,10 +73,10 @@ constexpr uint16_t kResetRefused = 3;
 } // namespace meter
 
 struct MeterOptions {
-  uint16_t password = 0xFFFF;               // the reset password (0xFFFF: none set)
-  unsigned resultDelayReads = 0;            // result reads that still see the old registers
-  unsigned resetBusyReads = 0;              // status reads that see "busy" after a reset
-  bool digitalOutputEnabled = true;         // false: output assignments give 6001
+  uint16_t password = 0xFFFF;                 // the reset password (0xFFFF: none set)
+  unsigned resultDelayReads = 0;              // result reads that still see the old registers
+  unsigned resetBusyReads = 0;                // status reads that see "busy" after a reset
+  bool digitalOutputEnabled = true;           // false: output assignments give 6001
   std::array<std::string, 3> circuitLabels{}; // all empty: none set
   int16_t mode = 0;
   uint16_t energyFirst = 1100; // offsets of the energies a reset clears

@@ -73,8 +73,7 @@ TEST(MemoryBlobConcurrentTest, ArenasOnSeveralThreadsStayApart) {
         for (uint32_t j = 0; j < 100; ++j)
           values.push_back(blob.make<UnsignedType>(t * 1000 + j));
         for (uint32_t j = 0; j < values.size(); ++j)
-          if (!blob.contains(values[j]) ||
-              RegisteredMemoryBlob::containing(values[j]) != &blob ||
+          if (!blob.contains(values[j]) || RegisteredMemoryBlob::containing(values[j]) != &blob ||
               values[j]->get() != t * 1000 + j)
             ++misplaced;
       }
