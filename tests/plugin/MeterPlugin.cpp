@@ -19,7 +19,10 @@ public:
     loadedProcess = reinterpret_cast<decltype(&::Process)>(dlsym(handle_, "Process"));
     ASSERT_NE(loadedProcess, nullptr);
   }
-  void TearDown() override { dlclose(handle_); }
+  void TearDown() override {
+    if (handle_)
+      dlclose(handle_);
+  }
 
 private:
   void *handle_ = nullptr;

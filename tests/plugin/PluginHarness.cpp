@@ -46,7 +46,8 @@ public:
     ASSERT_NE(process, nullptr);
   }
   void TearDown() override {
-    dlclose(handle_);
+    if (handle_)
+      dlclose(handle_);
     delete exchange;
     delete meter;
     delete db;
