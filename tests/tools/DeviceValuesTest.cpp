@@ -180,6 +180,33 @@ TEST_F(DeviceValuesTest, WriteAnswersWithTheValueWrittenOrItsError) {
   }
 }
 
+TEST_F(DeviceValuesTest, WriteCarriesOutMeterCommands) {
+  struct Case {
+    const char *name;
+    std::string handle;
+    std::string value;
+    bool json;
+    std::string expected; // regular expression of the whole output
+    int status;
+  };
+  const Case cases[] = {
+      {"command 2008", "0x09500101", "5", false,
+       "wrote 5 to 156238081 \\(Command successfully executed\\.\\)\n", 0},
+      {"output assignment", "0x09900005", "DO1", true,
+       "\\{\"handle\": 160432133, \"label\": \"\", \"value\": \"DO1\", \"error\": null\\}\n", 0},
+      {"an output the meter does not have", "0x09900005", "7", true,
+       "\\{\"handle\": 160432133, \"label\": \"\", \"value\": null, \"error\": \\{\"code\": "
+       "3, \"text\": \"[^\"]+\"\\}\\}\n",
+       1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text;
+    EXPECT_EQ(write(c.handle, c.value, c.json, text), c.status);
+    EXPECT_TRUE(std::regex_match(text, std::regex(c.expected))) << text;
+  }
+}
+
 TEST_F(DeviceValuesTest, WriteNamesAValueThatDoesNotParse) {
   std::string text;
   EXPECT_NE(errorOf([&] { write("259", "\"unterminated", false, text); }).find("VALUE"),

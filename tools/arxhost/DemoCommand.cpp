@@ -190,6 +190,19 @@ int Demo::run() {
          return readValues({"259", "278"}, false) | status;
        });
 
+  step("A meter command",
+       "Some handles stand for commands of the meter's command interface rather than for\n"
+       "registers: writing one sends the command block and reads the meter's result.\n"
+       "Here command 2008 with parameter 5, then the output assignment of the alarm.",
+       "arxhost write meter1 0x09500101 5; arxhost write meter1 0x09900005 DO1", [&] {
+         const int first = writeCommand(
+             db_, WriteOptions{"meter1", "0x09500101", "5", false, options_.pluginFile}, out_);
+         return writeCommand(
+                    db_, WriteOptions{"meter1", "0x09900005", "DO1", false, options_.pluginFile},
+                    out_) |
+                first;
+       });
+
   step("The system log",
        "What went wrong on the way is in the SystemLog table, with its level words.",
        "arxhost log --limit 5", [&] {

@@ -13,6 +13,9 @@
 namespace arxhost {
 namespace {
 
+// The answer of a meter command that the meter carried out.
+constexpr uint32_t kCommandCarriedOut = 12;
+
 std::vector<uint32_t> parseHandles(const std::vector<std::string> &texts) {
   if (texts.empty())
     throw ToolError("no handle given: name one or more, e.g. 'arxhost read meter1 272 0x111' "
@@ -59,16 +62,23 @@ int writeCommand(const std::filesystem::path &dbFile, const WriteOptions &option
   const std::string label =
       readLabels(session, handles, [&files](uint32_t h) { return files.name(h); }).front();
   HandleResult result = invokeEach(session, handles, 22, value).front();
+  // A meter command answers code 12 with the meter's word when it was
+  // carried out: a success, whose text is shown beside the value.
+  std::string done;
+  if (result.error && result.error->code == kCommandCarriedOut) {
+    done = " (" + result.error->text + ")";
+    result.error.reset();
+  }
   if (!result.error)
     result.json = valueJson(*value); // what was written
-  if (options.json) {
+  const std::string target =
+      std::to_string(handle) + (label.empty() ? std::string() : " (" + label + ")");
+  if (options.json)
     out << resultJson(handle, label, result) << "\n";
-  } else if (result.error) {
-    out << "write of " << options.value << " to " << handle << " (" << label
-        << ") failed: " << result.text << "\n";
-  } else {
-    out << "wrote " << options.value << " to " << handle << " (" << label << ")\n";
-  }
+  else if (result.error)
+    out << "write of " << options.value << " to " << target << " failed: " << result.text << "\n";
+  else
+    out << "wrote " << options.value << " to " << target << done << "\n";
   return result.error ? 1 : 0;
 }
 

@@ -2,6 +2,7 @@
 #include "SimServer.h"
 
 #include "base/Clock.h"
+#include "sim/MeterBehaviour.h"
 #include "sim/SampleMeter.h"
 #include "transport/ConnectionText.h"
 
@@ -35,6 +36,9 @@ SimServer::SimServer(const SimOptions &options) {
     bank.mapAll();
     bank.mapFile(1, kFileRecords);
     arxmod::sim::addSampleMeter(bank);
+    // The meter's own registers: command interface, alarm configuration,
+    // circuit labels, mode, clock and energy reset.
+    arxmod::sim::addMeterBehaviour(bank);
   });
   for (const std::string &text : options.faults)
     meter_.inject(unit, faultFor(text, unit));

@@ -3,7 +3,9 @@
 //
 // The served unit answers every address of the four tables and the records
 // of file 1. Where the sample map reads, it holds the sample meter's live
-// values (sim/SampleMeter.h); every other address holds 0 until written.
+// values (sim/SampleMeter.h), and the meter's own registers behave as a
+// meter's do (sim/MeterBehaviour.h: commands, alarm configuration, circuit
+// labels, clock, energy reset); every other address holds 0 until written.
 //
 //   SimServer server(options);           // listening once made
 //   std::cout << "listening on " << server.address() << "\n";
