@@ -10,6 +10,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 
 namespace XLARX {
 
@@ -316,6 +317,15 @@ void shutdownLogBuffer() {
   std::lock_guard lock(XLARX::registryLock());
   if (XLARX::LogBuffer *buffer = XLARX::processBuffer())
     buffer->shutdown();
+}
+
+void releaseLogBuffer() noexcept {
+  XLARX::LogBuffer *buffer = nullptr;
+  {
+    std::lock_guard lock(XLARX::registryLock());
+    buffer = std::exchange(XLARX::processBuffer(), nullptr);
+  }
+  delete buffer; // its destructor shuts it down, outside the registry's lock
 }
 
 } // namespace arxmod

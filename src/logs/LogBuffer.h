@@ -141,5 +141,8 @@ namespace arxmod {
 // Stops the process's log buffer (if it was made): joins its save thread
 // after a last save. The plug-in calls it when it unloads.
 void shutdownLogBuffer();
+// Shuts the process's log buffer down and destroys it with its recorders;
+// the next use makes a new one. The plug-in calls it when it unloads.
+void releaseLogBuffer() noexcept;
 
 } // namespace arxmod

@@ -213,4 +213,10 @@ void stopCalculationEngines() {
     pool->stop();
 }
 
+void releaseCalculationEngines() noexcept {
+  if (XLARX::CalculationEnginePool *pool = XLARX::processPool.existing())
+    pool->stop();
+  XLARX::processPool.release();
+}
+
 } // namespace arxmod

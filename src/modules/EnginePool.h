@@ -105,5 +105,9 @@ namespace arxmod {
 
 // Stops and joins the process's calculation engines (if they were started).
 void stopCalculationEngines();
+// Stops the process's calculation engines and destroys the pool with the
+// modules it holds; the next use makes a new one. The plug-in calls it when
+// it unloads.
+void releaseCalculationEngines() noexcept;
 
 } // namespace arxmod

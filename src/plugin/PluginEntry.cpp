@@ -67,6 +67,7 @@
 #include "host/TranslatorDirectory.h"
 #include "logs/LogBuffer.h"
 #include "meter/MX4110_4120Translator.h"
+#include "modules/EnginePool.h"
 #include "translator/DeviceState.h"
 #include "types/PICType.h"
 
@@ -114,8 +115,11 @@ __attribute__((constructor)) void loadLibrary() {
   }
 }
 
-// Steps 3 to 8 of the stop order.
+// Steps 1 to 8 of the stop order: the threads are stopped already, their
+// owners are destroyed here.
 void releaseProcessState() noexcept {
+  arxmod::releaseCalculationEngines();             // 1
+  arxmod::releaseLogBuffer();                      // 2
   XLARX::releaseDeviceStates();                    // 3
   XLARX::releaseModbusDeviceStates();              // 3
   XLARX::releaseMeterStates();                     // 3
