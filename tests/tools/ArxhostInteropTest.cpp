@@ -4,9 +4,7 @@
 // Modbus TCP transport; each is checked against what the server holds.
 #include "ToolFixture.h"
 
-#include "ChildProcess.h"
-
-#include <sstream>
+#include "PymodbusServer.h"
 
 namespace arxhost {
 namespace {
@@ -33,26 +31,13 @@ std::string readJson(int handle, const std::string &label, const std::string &va
          "\", \"value\": " + value + ", \"error\": null}";
 }
 
-std::vector<int> numbers(const std::string &line, const std::string &name) {
-  std::istringstream in(line);
-  std::string first;
-  in >> first;
-  EXPECT_EQ(first, name) << line;
-  std::vector<int> values;
-  for (int value = 0; in >> value;)
-    values.push_back(value);
-  return values;
-}
-
 using ArxhostInteropTest = ToolFixture;
 
 TEST_F(ArxhostInteropTest, ReadsAndWritesEveryTableOfAPymodbusServer) {
-  arxmod::test::ChildProcess server({"/usr/bin/python3", PYMODBUS_SERVER});
-  if (!server.started())
-    GTEST_SKIP() << "/usr/bin/python3 cannot be started";
-  const std::string port = server.readLine(20000);
-  if (port == "pymodbus is not installed")
-    GTEST_SKIP() << "python3-pymodbus is not installed (scripts/install-deps.sh installs it)";
+  arxmod::test::PymodbusServer server;
+  if (!server.skipReason().empty())
+    GTEST_SKIP() << server.skipReason();
+  const std::string port = server.port();
   ASSERT_FALSE(port.empty()) << "the pymodbus server did not start";
 
   ASSERT_EQ(arxhostRun(db, {"init"}, 0).status, 0);
@@ -106,8 +91,8 @@ TEST_F(ArxhostInteropTest, ReadsAndWritesEveryTableOfAPymodbusServer) {
   }
 
   server.closeInput();
-  const std::vector<int> coils = numbers(server.readLine(), "co");
-  const std::vector<int> registers = numbers(server.readLine(), "hr");
+  const std::vector<int> coils = arxmod::test::tableValues(server.readLine(), "co");
+  const std::vector<int> registers = arxmod::test::tableValues(server.readLine(), "hr");
   EXPECT_EQ(server.wait(), 0);
   ASSERT_EQ(coils.size(), 20u);
   ASSERT_EQ(registers.size(), 20u);

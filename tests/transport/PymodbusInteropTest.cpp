@@ -2,35 +2,19 @@
 // (Debian's python3-pymodbus) that the test starts on a free loopback port,
 // read and written through the exchange callback and checked against what
 // the server holds afterwards.
-#include "ChildProcess.h"
+#include "PymodbusServer.h"
 #include "TransportFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace arxhost::transport::test {
 namespace {
 
-// The words of a line after its name: "hr 1 2 3" -> {1, 2, 3}.
-std::vector<int> numbers(const std::string &line, const std::string &name) {
-  std::istringstream in(line);
-  std::string first;
-  in >> first;
-  EXPECT_EQ(first, name) << line;
-  std::vector<int> values;
-  for (int value = 0; in >> value;)
-    values.push_back(value);
-  return values;
-}
-
 TEST(PymodbusInteropTest, ReadsAndWritesEveryTableOfAPymodbusServer) {
-  arxmod::test::ChildProcess server({"/usr/bin/python3", PYMODBUS_SERVER});
-  if (!server.started())
-    GTEST_SKIP() << "/usr/bin/python3 cannot be started";
-  const std::string port = server.readLine(20000);
-  if (port == "pymodbus is not installed")
-    GTEST_SKIP() << "python3-pymodbus is not installed (scripts/install-deps.sh installs it)";
+  arxmod::test::PymodbusServer server;
+  if (!server.skipReason().empty())
+    GTEST_SKIP() << server.skipReason();
+  const std::string port = server.port();
   ASSERT_FALSE(port.empty()) << "the pymodbus server did not start";
 
   PortPool pool;
@@ -60,8 +44,8 @@ TEST(PymodbusInteropTest, ReadsAndWritesEveryTableOfAPymodbusServer) {
   }
 
   server.closeInput();
-  std::vector<int> coils = numbers(server.readLine(), "co");
-  std::vector<int> registers = numbers(server.readLine(), "hr");
+  std::vector<int> coils = arxmod::test::tableValues(server.readLine(), "co");
+  std::vector<int> registers = arxmod::test::tableValues(server.readLine(), "hr");
   EXPECT_EQ(server.wait(), 0);
   ASSERT_EQ(coils.size(), 20u);
   ASSERT_EQ(registers.size(), 20u);
