@@ -83,6 +83,20 @@ protected:
     return status;
   }
 
+  // `rounds` rounds of poll, a millisecond apart.
+  int poll(uint64_t rounds, bool terminal, std::string &text) {
+    PollOptions options;
+    options.device = "meter1";
+    options.everySeconds = 0.001;
+    options.count = rounds;
+    options.terminal = terminal;
+    options.pluginFile = ARXMOD_PLUGIN_PATH;
+    std::ostringstream out;
+    const int status = pollCommand(db, options, out, std::stop_token());
+    text = out.str();
+    return status;
+  }
+
   int write(const std::string &handle, const std::string &value, bool json, std::string &text) {
     std::ostringstream out;
     const int status = writeCommand(db, {"meter1", handle, value, json, ARXMOD_PLUGIN_PATH}, out);
@@ -215,14 +229,9 @@ TEST_F(DeviceValuesTest, WriteNamesAValueThatDoesNotParse) {
 }
 
 TEST_F(DeviceValuesTest, PollWritesJsonLinesWithTheTimeOfEachRound) {
-  PollOptions options;
-  options.device = "meter1";
-  options.everySeconds = 0.001;
-  options.count = 2;
-  options.pluginFile = ARXMOD_PLUGIN_PATH;
-  std::ostringstream out;
-  EXPECT_EQ(pollCommand(db, options, out, std::stop_token()), 0);
-  const std::vector<std::string> lines = linesOf(out.str());
+  std::string text;
+  EXPECT_EQ(poll(2, false, text), 0);
+  const std::vector<std::string> lines = linesOf(text);
   ASSERT_GE(lines.size(), 2u);
   ASSERT_EQ(lines.size() % 2, 0u);
   const std::regex row("\\{\"handle\": ([0-9]+), \"label\": \"[^\"]*\", \"value\": .+, "
@@ -240,15 +249,8 @@ TEST_F(DeviceValuesTest, PollWritesJsonLinesWithTheTimeOfEachRound) {
 }
 
 TEST_F(DeviceValuesTest, PollRedrawsItsTableInPlaceOnATerminal) {
-  PollOptions options;
-  options.device = "meter1";
-  options.everySeconds = 0.001;
-  options.count = 3;
-  options.terminal = true;
-  options.pluginFile = ARXMOD_PLUGIN_PATH;
-  std::ostringstream out;
-  EXPECT_EQ(pollCommand(db, options, out, std::stop_token()), 0);
-  const std::string text = out.str();
+  std::string text;
+  EXPECT_EQ(poll(3, true, text), 0);
   std::smatch up;
   ASSERT_TRUE(std::regex_search(text, up, std::regex("\x1b\\[([0-9]+)A"))) << text;
   // Each redraw moves up over the title, the header, a row per handle and
