@@ -79,7 +79,11 @@ struct Host {
     const auto dir = std::filesystem::temp_directory_path() / "arxmod-mapped-bench";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "translators" / "override");
-    std::ofstream(dir / "translators" / "warm.dat") << treeText(kWarmValues);
+    // Each warm device has a tree file of its own, as a host gives every
+    // meter; the map of their device type is shared.
+    for (uint16_t device = kWarmDevice; device < kWarmDevice + kWarmDevices; ++device)
+      std::ofstream(dir / "translators" / ("warm" + std::to_string(device) + ".dat"))
+          << treeText(kWarmValues);
     std::ofstream(dir / "translators" / "refresh.dat") << treeText(kRefreshValues);
     // Values served while younger than 900 s and never refreshed for age.
     std::ofstream(dir / "translators" / "warm.xml")
@@ -95,7 +99,8 @@ struct Host {
                       "INSERT INTO Device(ID,Name,DeviceTypeID,TreeFile) VALUES(" +
                       std::to_string(kRefreshDevice) + ",'refresh',2,'refresh.dat')";
     for (uint16_t device = kWarmDevice; device < kWarmDevice + kWarmDevices; ++device)
-      sql += ",(" + std::to_string(device) + ",'warm" + std::to_string(device) + "',1,'warm.dat')";
+      sql += ",(" + std::to_string(device) + ",'warm" + std::to_string(device) + "',1,'warm" +
+             std::to_string(device) + ".dat')";
     sql += ";INSERT INTO HostSetting VALUES('TranslatorDirectory','" +
            (dir / "translators").string() + "'),('TranslatorOverrideDirectory','" +
            (dir / "translators" / "override").string() + "');";

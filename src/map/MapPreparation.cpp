@@ -29,7 +29,10 @@ size_t exclusionBucketsFor(size_t pairs) {
 
 bool TranslationMap::prepare(const TranslationTree &tree) {
   std::lock_guard preparing(prepareLock_);
-  if (initialized_ && tree.creationStamp() == treeStamp_)
+  // Without a handle exclusion list nothing depends on the tree: devices of
+  // one type with trees of their own then share the prepared map without
+  // taking its writer lock at every call.
+  if (initialized_ && (tree.creationStamp() == treeStamp_ || exclusions_.empty()))
     return false;
   traceMessage("Preparing map.");
   std::unique_lock guard(lock_);

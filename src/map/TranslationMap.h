@@ -12,7 +12,8 @@
 // once per map, handles that select other entries' values or labels are
 // marked as setup registers; and whenever the tree is a different one (a
 // new creation stamp), the handle exclusion list is expanded over the
-// tree's modules. A second lock serialises preparation.
+// tree's modules (a map without exclusions is prepared once). A second lock
+// serialises preparation.
 //
 //   IRefPtr<TranslationMap> map = readMapFile(path);
 //   map->prepare(*tree);

@@ -61,6 +61,7 @@ void ARXProgramTranslator::prepareProgram(const IRefPtr<XL::Request> &request,
     return;
   }
   const auto closed = [&subTransaction] { return subTransaction && subTransaction->closed(); };
+  const auto held = holdForProgram();
   if (!readyForPrograms(transaction, subTransaction) || closed())
     return;
 
@@ -134,6 +135,7 @@ std::vector<uint8_t> ARXProgramTranslator::executeProgram(const XL::Request *req
   const auto found = preparedPrograms_.find(request);
   if (found == preparedPrograms_.end())
     throw arxmod::KSXmsg("Program missing");
+  const auto held = holdForProgram();
   arxmod::ResultArea results;
   for (const arxmod::Statement *statement : found->second.statements) {
     const arxmod::MethodInvocation &invocation = *statement->invocation();

@@ -14,10 +14,12 @@
 // the next begin or with the translator, so nothing outlives the call.
 #pragma once
 
+#include "base/ReentrantSharedMutex.h"
 #include "translator/ARXTranslator.h"
 #include "types/PICCodec.h"
 
 #include <memory>
+#include <shared_mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -45,6 +47,11 @@ public:
                                 arxmod::IRefPtr<XL::Transaction> & /*subTransaction*/) {
     return true;
   }
+  // Held while a program is prepared for one pass and while it is executed
+  // (never across a device exchange): a level whose look-ups each take a
+  // shared lock takes it once here, so that the calls of many threads do
+  // not contend on that lock once per look-up. Nothing by default.
+  virtual std::shared_lock<arxmod::ReentrantSharedMutex> holdForProgram() { return {}; }
 
   void begin(XL::Transaction &transaction) override;
   void prepare(const arxmod::IRefPtr<XL::Request> &request, XL::Transaction &transaction,

@@ -105,6 +105,12 @@ public:
                          XL::Transaction &transaction,
                          arxmod::IRefPtr<XL::Transaction> &subTransaction) override;
   arxmod::PICType *invoke(uint32_t handle, uint32_t method, arxmod::PICType *argument) override;
+  // The map's reader lock, taken once for a program's pass or execution
+  // instead of once per look-up: devices of one type share their map.
+  std::shared_lock<arxmod::ReentrantSharedMutex> holdForProgram() override {
+    return current_.map ? std::shared_lock(current_.map->lock())
+                        : std::shared_lock<arxmod::ReentrantSharedMutex>();
+  }
   // The cache refresh.
   bool readyForPrograms(XL::Transaction &transaction,
                         arxmod::IRefPtr<XL::Transaction> &subTransaction) override;

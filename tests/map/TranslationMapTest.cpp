@@ -129,6 +129,16 @@ TEST(TranslationMapTest, MarksControlHandlesOnceAndExpandsPerTree) {
             }));
 }
 
+TEST(TranslationMapTest, MapWithoutExclusionsIsPreparedOnceForEveryTree) {
+  // Devices of one type with trees of their own share the map; without an
+  // exclusion list nothing in it depends on the tree.
+  auto map = readMap(entry(1) + entry(2, "ConfigValueHandle='3'") + entry(3));
+  ASSERT_TRUE(map->prepare(*makeTree()));
+  EXPECT_TRUE(map->find(3)->setupRegister);
+  EXPECT_FALSE(map->prepare(*makeTree()));
+  EXPECT_FALSE(map->prepare(*makeTree(false)));
+}
+
 TEST(TranslationMapTest, LeavesEntriesAloneWithoutAutomaticControlHandles) {
   auto map = readMap("<DeviceInfo AutoCacheControlHandles='0'/>" + kControlledMap);
   ASSERT_TRUE(map->prepare(*makeTree()));
