@@ -2,9 +2,10 @@
 // has nothing to destroy at process exit.
 #include "host/ThreadStops.h"
 
+#include "host/LibraryExit.h"
+
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
 
@@ -22,9 +23,9 @@ constexpr size_t kCapacity = 8;
 std::mutex registryMutex;
 std::array<Registered, kCapacity> registered;
 size_t registeredCount = 0;  // entries of `registered` in use
-bool exitHandlerSet = false; // runAtExit is registered with std::atexit
+bool exitHandlerSet = false; // runAtExit is registered to run at exit
 
-void runAtExit() { stopRegisteredThreads(); }
+void runAtExit(void *) { stopRegisteredThreads(); }
 
 } // namespace
 
@@ -36,7 +37,7 @@ void registerThreadStop(ThreadStopOrder order, ThreadStop stop) {
   if (registeredCount == kCapacity)
     throw std::logic_error("ThreadStops: more than 8 thread stop functions registered");
   if (!exitHandlerSet)
-    exitHandlerSet = std::atexit(&runAtExit) == 0;
+    exitHandlerSet = atLibraryExit(&runAtExit);
   registered[registeredCount++] = Registered{order, stop};
 }
 

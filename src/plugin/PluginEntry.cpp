@@ -61,6 +61,7 @@
 #include "host/Console.h"
 #include "host/DeviceFileTable.h"
 #include "host/Faults.h"
+#include "host/LibraryExit.h"
 #include "host/LibraryName.h"
 #include "host/SystemLog.h"
 #include "host/ThreadStops.h"
@@ -86,7 +87,7 @@ namespace {
 // destructor functions at process exit, and after them at dlclose.
 std::atomic<bool> processExiting{false};
 
-void noteProcessExit() { processExiting.store(true); }
+void noteProcessExit(void *) { processExiting.store(true); }
 
 // The loader cannot be told that a load failed, so a failure of the set-up
 // is said on descriptor 2 and the library stays loaded without it.
@@ -99,7 +100,7 @@ void reportLoadFailure(std::string_view reason) noexcept {
 
 __attribute__((constructor)) void loadLibrary() {
   try {
-    std::atexit(&noteProcessExit);
+    arxmod::atLibraryExit(&noteProcessExit);
     arxmod::installConsole();
     // The own-arena check guards the construction of the library's static
     // values; once they exist it only costs time on every value built.
