@@ -10,10 +10,28 @@
 
 #include "MeterCalls.h"
 #include "base/Clock.h"
+#include "tree/ObjList.h"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 namespace arxmod::test {
+
+// Makes ModbusInfo elements named "r<handle>" whose RequestType is
+// `requestType` unless `extra` gives one:
+//   const ModbusEntries entry{"R"};
+//   entry(0x101, "400101", "UINT16", "Scale='10'")
+struct ModbusEntries {
+  std::string requestType;
+  std::string operator()(uint32_t handle, const std::string &address, const std::string &format,
+                         const std::string &extra = "", const std::string &children = "") const;
+};
+
+// Module 0x100 ("Power Meter") with one register "r<handle>" per (handle,
+// class) pair.
+IRefPtr<ObjList> powerMeterRegisters(std::initializer_list<std::pair<uint32_t, uint32_t>> handles);
 
 class MeterFixture : public ::testing::Test {
 protected:

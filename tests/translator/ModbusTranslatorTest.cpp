@@ -15,23 +15,7 @@ namespace {
 using sim::RegisterBank;
 using sim::Table;
 
-// A ModbusInfo element; RequestType is "R" unless `extra` gives one.
-std::string entry(uint32_t handle, const std::string &address, const std::string &format,
-                  const std::string &extra = "", const std::string &children = "") {
-  const std::string type = extra.find("RequestType") == std::string::npos ? " RequestType='R'" : "";
-  return "<ModbusInfo ARXHandle='" + std::to_string(handle) + "' Name='r" + std::to_string(handle) +
-         "' ModbusAddress='" + address + "'" + type + " Format='" + format + "' " + extra + ">" +
-         children + "</ModbusInfo>";
-}
-
-// Module 0x100 with one register per (handle, class) pair.
-IRefPtr<ObjList> registers(std::initializer_list<std::pair<uint32_t, uint32_t>> handles) {
-  auto list = makeRef<ObjList>();
-  addObject<ModuleObj>(*list, 0x100, 500, 2, "Power Meter");
-  for (const auto &[handle, classNumber] : handles)
-    addObject<RegisterObj>(*list, handle, classNumber, 0x100, "r" + std::to_string(handle));
-  return list;
-}
+const ModbusEntries entry{"R"};
 
 class ModbusTranslatorTest : public MeterFixture {
 protected:
@@ -44,19 +28,19 @@ protected:
 };
 
 TEST_F(ModbusTranslatorTest, ReadsEveryFormatFamilyScaledAndTypedInOneMessage) {
-  const auto tree = registers({{0x101, 23},
-                               {0x102, 23},
-                               {0x103, 23},
-                               {0x104, 23},
-                               {0x105, 23},
-                               {0x106, 23},
-                               {0x107, 47},
-                               {0x108, 22},
-                               {0x109, 21},
-                               {0x10A, 21},
-                               {0x10B, 47},
-                               {0x10C, 47},
-                               {0x10D, 25}});
+  const auto tree = powerMeterRegisters({{0x101, 23},
+                                         {0x102, 23},
+                                         {0x103, 23},
+                                         {0x104, 23},
+                                         {0x105, 23},
+                                         {0x106, 23},
+                                         {0x107, 47},
+                                         {0x108, 22},
+                                         {0x109, 21},
+                                         {0x10A, 21},
+                                         {0x10B, 47},
+                                         {0x10C, 47},
+                                         {0x10D, 25}});
   const std::string map =
       entry(0x101, "400101", "UINT16", "Scale='10'") +          // volts
       entry(0x102, "400102", "SINT16", "Scale='100'") +         // amps, negative
@@ -98,7 +82,7 @@ TEST_F(ModbusTranslatorTest, ReadsEveryFormatFamilyScaledAndTypedInOneMessage) {
 }
 
 TEST_F(ModbusTranslatorTest, ExceptionReplyAnswersEachValueWithItsText) {
-  const auto tree = registers({{0x101, 23}, {0x102, 23}, {0x103, 23}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 23}, {0x103, 23}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "UINT16") + entry(0x102, "400102", "UINT16") +
                            entry(0x103, "400500", "UINT16"));
@@ -112,7 +96,7 @@ TEST_F(ModbusTranslatorTest, ExceptionReplyAnswersEachValueWithItsText) {
 }
 
 TEST_F(ModbusTranslatorTest, TimeoutEndsTheCallsDeviceTraffic) {
-  const auto tree = registers({{0x101, 23}, {0x102, 23}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 23}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "UINT16") + entry(0x102, "400500", "UINT16"));
   holding(100, {1});
@@ -127,7 +111,7 @@ TEST_F(ModbusTranslatorTest, TimeoutEndsTheCallsDeviceTraffic) {
 }
 
 TEST_F(ModbusTranslatorTest, MappingsThatDoNotFitTheRegisterAreRefused) {
-  const auto tree = registers({{0x101, 23}, {0x102, 26}, {0x103, 1}, {0x104, 21}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 26}, {0x103, 1}, {0x104, 21}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "ASCII") + entry(0x102, "400102", "UINT16") +
                            entry(0x103, "400103", "UINT16") + entry(0x104, "400104", "ASCII"));
@@ -158,7 +142,7 @@ TEST_F(ModbusTranslatorTest, ReadsNoMessageCouldCarryEndTheCallNamingTheAddress)
   for (const Case &c : cases) {
     SCOPED_TRACE(c.address + " " + c.extra);
     const uint16_t device =
-        addDevice(*registers({{0x101, 23}}), entry(0x101, c.address, "UINT16", c.extra));
+        addDevice(*powerMeterRegisters({{0x101, 23}}), entry(0x101, c.address, "UINT16", c.extra));
     EXPECT_FALSE(run(device, {{0x101, 21}}).processed);
     EXPECT_EQ(meterDevices().database().text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1"),
               c.message);
@@ -169,7 +153,7 @@ TEST_F(ModbusTranslatorTest, ReadsNoMessageCouldCarryEndTheCallNamingTheAddress)
 TEST_F(ModbusTranslatorTest, WhatSendsNoRequest) {
   // A write-only entry, a read with an argument, and a handle the map
   // lists but the tree lacks are answered without asking the meter.
-  const auto tree = registers({{0x101, 23}, {0x102, 23}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 23}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "UINT16", "RequestType='W'") +
                            entry(0x102, "400102", "UINT16") + entry(0x103, "400103", "UINT16"));
@@ -185,7 +169,7 @@ TEST_F(ModbusTranslatorTest, WhatSendsNoRequest) {
 }
 
 TEST_F(ModbusTranslatorTest, ReadTimeComesFromItsEntryOrConstant) {
-  const auto tree = registers({{0x101, 23}, {0x102, 23}, {0x103, 23}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 23}, {0x103, 23}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "UINT16", "ReadTime='r259'") +
                            entry(0x102, "400102", "UINT16", "ReadTime='1700000000.5'") +
@@ -197,7 +181,7 @@ TEST_F(ModbusTranslatorTest, ReadTimeComesFromItsEntryOrConstant) {
 }
 
 TEST_F(ModbusTranslatorTest, ConfigurableLabelFollowsItsSelector) {
-  const auto tree = registers({{0x101, 23}, {0x102, 23}});
+  const auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 23}});
   const uint16_t device =
       addDevice(*tree, entry(0x101, "400101", "UINT16", "ConfigLabelHandle='258'",
                              "<ConfigLabels Value='Feeder {LBL}'/><ConfigLabels Value='Main'/>") +

@@ -22,24 +22,7 @@ namespace {
 using sim::RegisterBank;
 using sim::Table;
 
-// A ModbusInfo element; RequestType is "RW" unless `extra` gives one.
-std::string entry(uint32_t handle, const std::string &address, const std::string &format,
-                  const std::string &extra = "", const std::string &children = "") {
-  const std::string type =
-      extra.find("RequestType") == std::string::npos ? " RequestType='RW'" : "";
-  return "<ModbusInfo ARXHandle='" + std::to_string(handle) + "' Name='r" + std::to_string(handle) +
-         "' ModbusAddress='" + address + "'" + type + " Format='" + format + "' " + extra + ">" +
-         children + "</ModbusInfo>";
-}
-
-// Module 0x100 with one register per (handle, class) pair.
-IRefPtr<ObjList> registers(std::initializer_list<std::pair<uint32_t, uint32_t>> handles) {
-  auto list = makeRef<ObjList>();
-  addObject<ModuleObj>(*list, 0x100, 500, 2, "Power Meter");
-  for (const auto &[handle, classNumber] : handles)
-    addObject<RegisterObj>(*list, handle, classNumber, 0x100, "r" + std::to_string(handle));
-  return list;
-}
+const ModbusEntries entry{"RW"};
 
 PICType *one(MemoryBlob &blob) { return blob.make<UnsignedType>(1u); }
 PICType *zero(MemoryBlob &blob) { return blob.make<UnsignedType>(0u); }
@@ -117,7 +100,7 @@ TEST_F(ModbusWriteTest, WritesEachFormatAsItsRegistersHoldIt) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    const uint16_t device = addDevice(*registers({{0x101, 23}}), c.map);
+    const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 23}}), c.map);
     holding(100, 4);
     const uint64_t before = meterRequests();
     EXPECT_EQ(run(device, {{0x101, 22, c.argument}}).results, std::vector<std::string>{kTrue});
@@ -127,7 +110,7 @@ TEST_F(ModbusWriteTest, WritesEachFormatAsItsRegistersHoldIt) {
 }
 
 TEST_F(ModbusWriteTest, RefusedWritesSendNothingAndSayWhy) {
-  auto tree = registers({{0x101, 23}, {0x102, 47}, {0x104, 23}});
+  auto tree = powerMeterRegisters({{0x101, 23}, {0x102, 47}, {0x104, 23}});
   auto &bounded = addObject<BoundedObj>(*tree, 0x103, 24, 0x100, "r259");
   bounded.setLabel("Pickup");
   bounded.setBounds(Bounds{1, 3600});
@@ -171,8 +154,8 @@ TEST_F(ModbusWriteTest, RefusedWritesSendNothingAndSayWhy) {
 }
 
 TEST_F(ModbusWriteTest, ReadOnlyRegisterIsAnsweredByTheTreeWithoutTraffic) {
-  const uint16_t device =
-      addDevice(*registers({{0x101, 23}}), entry(0x101, "400101", "UINT16", "RequestType='R'"));
+  const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 23}}),
+                                    entry(0x101, "400101", "UINT16", "RequestType='R'"));
   holding(100, 1);
   run(device, {{0x101, 21}});
   EXPECT_EQ(run(device, {{0x101, 22, one}}).results,
@@ -192,7 +175,8 @@ TEST_F(ModbusWriteTest, MeterRefusalAndTimeoutAreAnsweredAsFailuresAfterOneReque
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);
-    const uint16_t device = addDevice(*registers({{0x101, 23}}), entry(0x101, "400101", "UINT16"));
+    const uint16_t device =
+        addDevice(*powerMeterRegisters({{0x101, 23}}), entry(0x101, "400101", "UINT16"));
     holding(100, 1, 7);
     inject(c.fault);
     const uint64_t before = meterRequests();
@@ -205,8 +189,8 @@ TEST_F(ModbusWriteTest, MeterRefusalAndTimeoutAreAnsweredAsFailuresAfterOneReque
 }
 
 TEST_F(ModbusWriteTest, WriteOfAValueTheCacheHoldsStillGoesOut) {
-  const uint16_t device =
-      addDevice(*registers({{0x101, 23}}), entry(0x101, "400101", "UINT16", "CacheSpec='C'"));
+  const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 23}}),
+                                    entry(0x101, "400101", "UINT16", "CacheSpec='C'"));
   holding(100, 1, 5);
   EXPECT_EQ(run(device, {{0x101, 21}}).results, std::vector<std::string>{"5"});
   EXPECT_EQ(run(device, {{0x101, 22, two}}).results, std::vector<std::string>{kTrue});
@@ -226,8 +210,8 @@ TEST_F(ModbusWriteTest, MaskedBooleanWriteChangesOnlyItsBits) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.format + " " + std::to_string(c.before));
-    const uint16_t device =
-        addDevice(*registers({{0x101, 21}}), entry(0x101, "400101", c.format, "Mask='0x0004'"));
+    const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 21}}),
+                                      entry(0x101, "400101", c.format, "Mask='0x0004'"));
     holding(100, 1, c.before);
     EXPECT_EQ(run(device, {{0x101, 22, c.argument}}).results, std::vector<std::string>{kTrue});
     EXPECT_EQ(reads(), 1u);
@@ -237,7 +221,7 @@ TEST_F(ModbusWriteTest, MaskedBooleanWriteChangesOnlyItsBits) {
 
 TEST_F(ModbusWriteTest, TwoMaskedWritesToOneRegisterKeepEachOthersBits) {
   const uint16_t device =
-      addDevice(*registers({{0x101, 21}, {0x102, 21}}),
+      addDevice(*powerMeterRegisters({{0x101, 21}, {0x102, 21}}),
                 entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0001'") +
                     entry(0x102, "400101", "INVERTEDMASKEDBOOL", "Mask='0x0100'"));
   holding(100, 1, 0x0100);
@@ -248,8 +232,8 @@ TEST_F(ModbusWriteTest, TwoMaskedWritesToOneRegisterKeepEachOthersBits) {
 }
 
 TEST_F(ModbusWriteTest, MaskedBooleanOfAnotherValueEndsTheCallBeforeAnythingIsSent) {
-  const uint16_t device =
-      addDevice(*registers({{0x101, 21}}), entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0004'"));
+  const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 21}}),
+                                    entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0004'"));
   holding(100, 1, 0x00F1);
   EXPECT_FALSE(run(device, {{0x101, 22, two}}).processed);
   EXPECT_EQ(meterDevices().database().text("SELECT Text FROM SystemLog ORDER BY ID DESC LIMIT 1"),
@@ -273,8 +257,8 @@ TEST_F(ModbusWriteTest, MaskedBooleanFailuresAtEachStep) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);
-    const uint16_t device =
-        addDevice(*registers({{0x101, 21}}), entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0004'"));
+    const uint16_t device = addDevice(*powerMeterRegisters({{0x101, 21}}),
+                                      entry(0x101, "400101", "MASKEDBOOL", "Mask='0x0004'"));
     holding(100, 1, 0x00F1);
     inject(c.fault);
     const uint64_t before = meterRequests();
@@ -298,8 +282,9 @@ TEST_F(ModbusWriteTest, CommandWriteSendsTheHighWordsFirstAndTheLowWordLast) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.format);
-    const uint16_t device = addDevice(
-        *registers({{0x101, 23}}), entry(0x101, "400101", c.format, "RequestType='CW' " + c.extra));
+    const uint16_t device =
+        addDevice(*powerMeterRegisters({{0x101, 23}}),
+                  entry(0x101, "400101", c.format, "RequestType='CW' " + c.extra));
     holding(100, 4);
     const uint64_t before = meterRequests();
     EXPECT_EQ(run(device, {{0x101, 22, command}}).results, std::vector<std::string>{kTrue});
@@ -323,7 +308,7 @@ TEST_F(ModbusWriteTest, CommandWriteFailuresAtEachStep) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);
     const uint16_t device =
-        addDevice(*registers({{0x101, 23}}),
+        addDevice(*powerMeterRegisters({{0x101, 23}}),
                   entry(0x101, "400101", "U32-4321", "RequestType='CW' NumberOfRegisters='2'"));
     holding(100, 2);
     inject(c.fault);
@@ -336,7 +321,7 @@ TEST_F(ModbusWriteTest, CommandWriteFailuresAtEachStep) {
   }
   // The low word refused: the high word went out once, the answer is the refusal.
   const uint16_t device =
-      addDevice(*registers({{0x101, 23}}),
+      addDevice(*powerMeterRegisters({{0x101, 23}}),
                 entry(0x101, "400101", "U32-4321", "RequestType='CW' NumberOfRegisters='2'"));
   holding(100, 2);
   meter().withUnit(1, [](RegisterBank &bank) {
@@ -360,7 +345,7 @@ protected:
       bank.setRange(Table::HoldingRegisters, 1100, std::vector<uint16_t>(10, 77));
       log_ = logAccesses(bank, Table::HoldingRegisters, sim::meter::kResetCommand, 4);
     });
-    return addDevice(*registers({{0x101, 21}}),
+    return addDevice(*powerMeterRegisters({{0x101, 21}}),
                      entry(0x101, "402101", "U16-21-ARRAY",
                            "RequestType='CW' NumberOfRegisters='3' WriteValue='1,PASS,3' "
                            "CheckRegister='402104' CheckRegValue='2'"));
