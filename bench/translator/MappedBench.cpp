@@ -10,22 +10,19 @@
 //                                        sent per call are reported
 //   BM_CacheMemoryPerHandle              heap bytes per cached handle, before
 //                                        and after a value is stored
+#include "ProgramRequest.h"
 #include "base/Clock.h"
 #include "cache/CacheBuild.h"
-#include "frame/DL_Info.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
 #include "host/ConfigDatabase.h"
 #include "host/HostSchema.h"
 #include "map/MapFile.h"
-#include "messages/ENVLMessage.h"
-#include "messages/PIC_MessageIncluded.h"
 #include "sim/SimExchange.h"
 #include "translator/ModbusTranslator.h"
 #include "tree/RegisterObj.h"
 #include "tree/TextTree.h"
 #include "types/NumericTypes.h"
-#include "types/PICCodec.h"
 
 #include <benchmark/benchmark.h>
 
@@ -128,23 +125,10 @@ Host &host() {
 // The request packet of a program reading method `method` of `count`
 // handles from kFirstHandle on `device`.
 std::vector<uint8_t> requestPacket(uint16_t device, uint32_t count, uint32_t method) {
-  arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
-  auto *program = blob.make<arxmod::Program>();
+  std::vector<arxmod::bench::HandleMethod> statements;
   for (uint32_t i = 0; i < count; ++i)
-    program->addStatement(kFirstHandle + i, method);
-  std::vector<uint8_t> bytes(4096);
-  bytes.resize(arxmod::encodePIC(*program, bytes));
-  auto message = std::make_unique<arxmod::PIC_Message>();
-  message->impl().setActions(arxmod::PIC_MessageImpl::kRequest | arxmod::PIC_MessageImpl::kExecute);
-  message->impl().setProgram(bytes);
-  auto envelope = arxmod::makeRef<arxmod::ENVLMessage>();
-  envelope->header().setFlags(0x01);
-  envelope->setNodeMessage(std::make_unique<arxmod::PIC_MessageIncluded>(std::move(message)));
-  arxmod::DL_Info packet;
-  packet.translatorId = 1;
-  packet.deviceId = device;
-  packet.data = envelope->encode();
-  return packet.toBytes();
+    statements.emplace_back(kFirstHandle + i, method);
+  return arxmod::bench::executeRequest(device, arxmod::bench::programBytes(statements));
 }
 
 bool call(const std::vector<uint8_t> &request, std::vector<uint8_t> &answer,

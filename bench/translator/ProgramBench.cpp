@@ -2,13 +2,11 @@
 // (names, labels, classes and stored values on the sample tree), and of its
 // three parts: decoding the program, executing the statements, encoding
 // the results.
-#include "frame/DL_Info.h"
+#include "ProgramRequest.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
 #include "host/ConfigDatabase.h"
 #include "host/HostSchema.h"
-#include "messages/ENVLMessage.h"
-#include "messages/PIC_MessageIncluded.h"
 #include "translator/ModbusTranslator.h"
 #include "types/PICCodec.h"
 
@@ -63,31 +61,18 @@ void prepareHost() {
 
 // Classes, names, labels and stored values of five objects, 25 rounds.
 std::vector<uint8_t> programBytes() {
-  arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
-  auto *program = blob.make<arxmod::Program>();
   const uint32_t handles[] = {0x100, 0x110, 0x111, 0x101, 0x102};
   const uint32_t methods[] = {1, 2, 3, 21};
+  std::vector<arxmod::bench::HandleMethod> statements;
   for (int round = 0; round < 5; ++round)
     for (const uint32_t handle : handles)
       for (const uint32_t method : methods)
-        program->addStatement(handle, method);
-  std::vector<uint8_t> bytes(4096);
-  bytes.resize(arxmod::encodePIC(*program, bytes));
-  return bytes;
+        statements.emplace_back(handle, method);
+  return arxmod::bench::programBytes(statements);
 }
 
 std::vector<uint8_t> requestPacket(uint16_t device = kDevice) {
-  auto message = std::make_unique<arxmod::PIC_Message>();
-  message->impl().setActions(arxmod::PIC_MessageImpl::kRequest | arxmod::PIC_MessageImpl::kExecute);
-  message->impl().setProgram(programBytes());
-  auto envelope = arxmod::makeRef<arxmod::ENVLMessage>();
-  envelope->header().setFlags(0x01);
-  envelope->setNodeMessage(std::make_unique<arxmod::PIC_MessageIncluded>(std::move(message)));
-  arxmod::DL_Info packet;
-  packet.translatorId = 1;
-  packet.deviceId = device;
-  packet.data = envelope->encode();
-  return packet.toBytes();
+  return arxmod::bench::executeRequest(device, programBytes());
 }
 
 void BM_ProcessTreeProgram(benchmark::State &state) {
