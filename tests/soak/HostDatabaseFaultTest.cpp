@@ -1,0 +1,93 @@
+// The host database failing under a whole Process call: missing, not a
+// database, or held by another writer for longer than the busy timeout.
+// The call ends with Process false, the console names the database and
+// its reason (the system log, in the same database, cannot take it), and
+// once the database is back the next call for the device reads its meter.
+#include "SoakMeters.h"
+
+#include "files/FileManager.h"
+#include "frame/EngineSelection.h"
+#include "frame/ProcessCall.h"
+#include "host/ConfigDatabase.h"
+#include "host/Console.h"
+#include "meter/MX4110_4120Translator.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+#include <optional>
+
+namespace arxmod::test::soak {
+namespace {
+
+using ::testing::HasSubstr;
+
+// A second connection that holds the database locked until destroyed, as a
+// tool rewriting the configuration would.
+class ExclusiveLock {
+public:
+  explicit ExclusiveLock(const std::filesystem::path &file) {
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db_);
+  }
+  ~ExclusiveLock() { sqlite3_close(db_); }
+  ExclusiveLock(const ExclusiveLock &) = delete;
+  ExclusiveLock &operator=(const ExclusiveLock &) = delete;
+
+private:
+  sqlite3 *db_ = nullptr;
+};
+
+TEST(HostDatabaseFaultTest, FailingDatabaseEndsTheCallAndTheNextCallReadsTheMeterAgain) {
+  TempHostDatabase &database = meterDevices().database();
+  FileManager::instance().setRecheckInterval(0);
+  installDeviceTranslatorMaker(&XLARX::makeMX4110_4120Translator);
+  installConsole();
+  const auto missing = database.directory() / "missing.db";
+  const auto garbage = database.directory() / "garbage.db";
+  std::ofstream(garbage) << std::string(4096, 'x');
+  const struct {
+    const char *name;
+    std::filesystem::path file;
+    bool locked;
+    std::string reason;
+  } cases[] = {
+      {"missing file", missing, false, "Host database '" + missing.string() + "'"},
+      {"not a database", garbage, false, "file is not a database"},
+      {"locked longer than the busy timeout", database.file(), true, "database is locked"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    // A device the process has not met: its file names must come from the database.
+    SoakMeters meters(1);
+    const auto consoleBefore = readFile(database.directory() / "console.txt").size();
+    {
+      TempHostDatabase::use(c.file);
+      std::optional<ExclusiveLock> lock;
+      if (c.locked)
+        lock.emplace(c.file);
+      ConfigDatabase::instance().setBusyTimeout(std::chrono::milliseconds(20));
+      const Answer failed =
+          callProgram(&processCall, meters.exchange(0), meters.device(0), {{kCounter, 21}});
+      EXPECT_FALSE(failed.processed);
+      const std::string console =
+          readFile(database.directory() / "console.txt").substr(consoleBefore);
+      EXPECT_THAT(console, HasSubstr(c.reason));
+      EXPECT_THAT(console, HasSubstr("Unable to write to the System Log. Reason: "));
+    }
+    TempHostDatabase::use(database.file());
+    const Answer answer =
+        callProgram(&processCall, meters.exchange(0), meters.device(0), {{kCounter, 21}});
+    ASSERT_EQ(answer.results.size(), 1u);
+    EXPECT_EQ(meters.checkCounter(0, answer.results[0]), Verdict::Held) << answer.results[0];
+  }
+  uninstallConsole();
+}
+
+} // namespace
+} // namespace arxmod::test::soak
