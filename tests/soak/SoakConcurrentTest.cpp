@@ -73,15 +73,23 @@ PICType *commandParameter(MemoryBlob &blob) { return makeString(blob, "5"); }
 class FailingDisk : public LogWriteSeam {
 public:
   std::atomic<int> error{0};
+  std::atomic<uint64_t> refused{0}; // opens and writes that failed
+
   int openFile(const std::filesystem::path &path, int flags, int &fd) override {
-    if ((flags & (O_WRONLY | O_RDWR)) && error)
-      return error;
+    if (const int failing = error; failing && (flags & (O_WRONLY | O_RDWR)))
+      return refuse(failing);
     return LogWriteSeam::openFile(path, flags, fd);
   }
   int writeAt(int fd, std::span<const uint8_t> bytes, uint64_t offset) override {
     if (const int failing = error)
-      return failing;
+      return refuse(failing);
     return LogWriteSeam::writeAt(fd, bytes, offset);
+  }
+
+private:
+  int refuse(int failing) {
+    ++refused;
+    return failing;
   }
 };
 
@@ -270,14 +278,14 @@ protected:
                 " commands (%" PRIu64 " done), %" PRIu64 " values checked held, %" PRIu64
                 " not available, %" PRIu64 " wrong; %" PRIu64 " meter requests, %" PRIu64
                 " counter sweeps, %" PRIu64 " map and %" PRIu64 " tree files replaced, %" PRIu64
-                " disk faults\n",
+                " disk faults (%" PRIu64 " log writes refused)\n",
                 static_cast<long long>(duration.count()), counts_.calls.load(),
                 counts_.refused.load(), counts_.timeouts.load(), counts_.reads.load(),
                 counts_.writes.load(), counts_.writesDone.load(), counts_.commands.load(),
                 counts_.commandsDone.load(), counts_.heldValues.load(), counts_.notAvailable.load(),
                 counts_.wrongValues.load(), meters_.meterRequests(), counts_.counterSteps.load(),
                 counts_.mapReplacements.load(), counts_.treeReplacements.load(),
-                counts_.diskFaults.load());
+                counts_.diskFaults.load(), disk_.refused.load());
     for (size_t kind = 0; kind < kMeterFaults.size(); ++kind)
       std::printf("  meter fault %-12s injected %" PRIu64 " times\n", kMeterFaults[kind],
                   counts_.meterFaults[kind].load());
@@ -311,15 +319,19 @@ TEST_F(SoakConcurrentTest, CallsEnginesSavesFileChangesAndFaultsKeepEveryValueHe
   EXPECT_EQ(counts_.wrongValues, 0u) << counts_.firstWrong;
   EXPECT_GT(counts_.heldValues, 0u);
 
-  // The faults cleared, every device answers from its meter again.
+  // The faults cleared, every device answers from its meter again, and a
+  // setpoint written is the one read back.
   for (int i = 0; i < kDevices; ++i) {
     SCOPED_TRACE(meters_.device(i));
     meters_.meter().clearFaults(meters_.unit(i));
-    const Answer answer = callProgram(&processCall, meters_.exchange(i), meters_.device(i),
-                                      {{kCounter, 21}, {kSetpoint, 21}});
-    ASSERT_EQ(answer.results.size(), 2u);
-    EXPECT_EQ(meters_.checkCounter(i, answer.results[0]), Verdict::Held) << answer.results[0];
-    EXPECT_EQ(meters_.checkSetpoint(answer.results[1]), Verdict::Held) << answer.results[1];
+    const size_t setpointIndex = static_cast<size_t>(i) % kSetpointCount;
+    const Answer answer = callProgram(
+        &processCall, meters_.exchange(i), meters_.device(i),
+        {{kSetpoint, 22, kSetpoints.at(setpointIndex)}, {kCounter, 21}, {kSetpoint, 21}});
+    ASSERT_EQ(answer.results.size(), 3u);
+    EXPECT_EQ(answer.results[0], "true");
+    EXPECT_EQ(meters_.checkCounter(i, answer.results[1]), Verdict::Held) << answer.results[1];
+    EXPECT_EQ(answer.results[2], std::to_string(kSetpointFirst + setpointIndex));
   }
 
   // The last save, after the engines stopped: every data log file is whole
