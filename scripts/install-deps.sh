@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ clang clang-format cmake ninja-build bison libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3 python3-pymodbus libmodbus-dev)
+          libpugixml-dev libsqlite3-dev libcli11-dev sqlite3 python3-pymodbus libmodbus-dev
+          libclang-rt-14-dev) # clang's libFuzzer and sanitizer runtimes (fuzz/), only recommended by clang
 
 missing=()
 for p in "${packages[@]}"; do
