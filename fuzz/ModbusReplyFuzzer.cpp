@@ -49,8 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   auto t = everyKind();
   const size_t index = (data[0] & 0x7F) % t->requestCount();
   const auto status = (data[0] & 0x80) ? XL::ResponseTimeout : XL::ResponseOkay;
-  std::vector<uint8_t> request;
-  t->requestBytes(index, request);
   try {
     t->deliver(index, status, data + 1, size - 1);
   } catch (const arxmod::KSXmsg &) {

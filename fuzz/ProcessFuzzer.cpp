@@ -1,6 +1,7 @@
 // Fuzz target: Process as a host calls it, for a device with the sample
-// tree and map (mapped reads, setup writes, the module's read, the meter's
-// commands), with the exchange callback answering from the fuzz input.
+// tree and map (mapped reads, setup writes, reads of its modules, the
+// meter's commands), with the exchange callback answering from the fuzz
+// input.
 //
 // Input: the program's statements are picked from the end of the input
 // (a count, then one table index each); the front feeds the exchanges.
@@ -12,9 +13,8 @@
 //
 // Set up once per process: a temporary host database with the device, the
 // meter translator installed, a clock on which the calls' waits take no
-// time. Before
-// every run the simulated meter is set back to its start state and the
-// clock moves past the map's refresh periods.
+// time. Before every run the simulated meter is set back to its start
+// state and the clock moves past the map's refresh periods.
 #include "MeterCalls.h"
 #include "frame/DL_Info.h"
 #include "frame/EngineSelection.h"
@@ -31,7 +31,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstring>
+#include <span>
 #include <thread>
 
 namespace arxmod::test {
@@ -142,14 +142,13 @@ enum class Reply : uint8_t {
   kMaxValue = NoPacket, // the last, for FuzzedDataProvider::ConsumeEnum
 };
 
-void writePacket(const DL_Info &packet, uint8_t *reply, int32_t *replyLength) {
-  const std::vector<uint8_t> bytes = packet.toBytes();
-  if (bytes.size() > static_cast<size_t>(*replyLength)) {
-    *replyLength = 0;
-    return;
-  }
-  std::copy(bytes.begin(), bytes.end(), reply);
-  *replyLength = static_cast<int32_t>(bytes.size());
+// Hands `bytes` to the plug-in in its reply buffer of *replyLength bytes;
+// what does not fit arrives as no reply at all.
+void sendReply(std::span<const uint8_t> bytes, uint8_t *reply, int32_t *replyLength) {
+  const bool fits = bytes.size() <= static_cast<size_t>(*replyLength);
+  if (fits)
+    std::copy(bytes.begin(), bytes.end(), reply);
+  *replyLength = fits ? static_cast<int32_t>(bytes.size()) : 0;
 }
 
 void fuzzedExchange(uint32_t, const uint8_t *packet, int32_t packetLength, uint8_t *reply,
@@ -184,16 +183,13 @@ void fuzzedExchange(uint32_t, const uint8_t *packet, int32_t packetLength, uint8
     pdu = {static_cast<uint8_t>(0x80 | (pdu.empty() ? 3 : pdu[0])),
            input->ConsumeIntegral<uint8_t>()};
     break;
-  case Reply::NoPacket: {
-    const std::vector<uint8_t> bytes = input->ConsumeBytes<uint8_t>(
-        input->ConsumeIntegralInRange<size_t>(0, static_cast<size_t>(*replyLength)));
-    std::copy(bytes.begin(), bytes.end(), reply);
-    *replyLength = static_cast<int32_t>(bytes.size());
+  case Reply::NoPacket:
+    sendReply(input->ConsumeBytes<uint8_t>(input->ConsumeIntegralInRange<size_t>(0, 260)), reply,
+              replyLength);
     return;
   }
-  }
   answer.data = std::move(pdu);
-  writePacket(answer, reply, replyLength);
+  sendReply(answer.toBytes(), reply, replyLength);
 }
 
 } // namespace
