@@ -3,6 +3,7 @@
 // concurrent writers.
 #include "host/SystemLog.h"
 
+#include "DatabaseLock.h"
 #include "TempHostDatabase.h"
 #include "host/ConfigDatabase.h"
 #include "host/Console.h"
@@ -15,7 +16,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
-#include <sqlite3.h>
 #include <thread>
 
 namespace arxmod {
@@ -155,25 +155,6 @@ TEST_F(SystemLogTest, UnopenableDatabaseFallsBackWithoutThrowing) {
   test::TempHostDatabase::use(database_.file());
 }
 
-// A second connection that holds the database locked until destroyed, as a
-// tool rewriting the configuration would.
-class ExclusiveLock {
-public:
-  explicit ExclusiveLock(const std::filesystem::path &file) {
-    EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK)
-        << sqlite3_errmsg(db_);
-  }
-  ~ExclusiveLock() { sqlite3_close(db_); }
-  ExclusiveLock(const ExclusiveLock &) = delete;
-  ExclusiveLock &operator=(const ExclusiveLock &) = delete;
-
-private:
-  sqlite3 *db_ = nullptr;
-};
-
 TEST_F(SystemLogTest, HostSettingTellsAbsentFromAFailedDatabaseAndLogsTheFailure) {
   database_.exec("INSERT INTO HostSetting VALUES ('DataDirectory', '/var/lib/arx')");
   auto &client = ConfigDatabase::instance();
@@ -200,7 +181,7 @@ TEST_F(SystemLogTest, HostSettingTellsAbsentFromAFailedDatabaseAndLogsTheFailure
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     test::TempHostDatabase::use(c.file); // a fresh connection, opened by the next read
-    std::optional<ExclusiveLock> lock;
+    std::optional<test::DatabaseLock> lock;
     if (c.locked)
       lock.emplace(c.file);
     client.setBusyTimeout(std::chrono::milliseconds(20));

@@ -3,6 +3,7 @@
 // The call ends with Process false, the console names the database and
 // its reason (the system log, in the same database, cannot take it), and
 // once the database is back the next call for the device reads its meter.
+#include "DatabaseLock.h"
 #include "SoakMeters.h"
 
 #include "files/FileManager.h"
@@ -14,7 +15,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <fstream>
 #include <optional>
@@ -23,25 +23,6 @@ namespace arxmod::test::soak {
 namespace {
 
 using ::testing::HasSubstr;
-
-// A second connection that holds the database locked until destroyed, as a
-// tool rewriting the configuration would.
-class ExclusiveLock {
-public:
-  explicit ExclusiveLock(const std::filesystem::path &file) {
-    EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK)
-        << sqlite3_errmsg(db_);
-  }
-  ~ExclusiveLock() { sqlite3_close(db_); }
-  ExclusiveLock(const ExclusiveLock &) = delete;
-  ExclusiveLock &operator=(const ExclusiveLock &) = delete;
-
-private:
-  sqlite3 *db_ = nullptr;
-};
 
 TEST(HostDatabaseFaultTest, FailingDatabaseEndsTheCallAndTheNextCallReadsTheMeterAgain) {
   TempHostDatabase &database = meterDevices().database();
@@ -68,7 +49,7 @@ TEST(HostDatabaseFaultTest, FailingDatabaseEndsTheCallAndTheNextCallReadsTheMete
     const auto consoleBefore = readFile(database.directory() / "console.txt").size();
     {
       TempHostDatabase::use(c.file);
-      std::optional<ExclusiveLock> lock;
+      std::optional<DatabaseLock> lock;
       if (c.locked)
         lock.emplace(c.file);
       ConfigDatabase::instance().setBusyTimeout(std::chrono::milliseconds(20));
