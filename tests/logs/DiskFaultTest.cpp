@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 
 #include <map>
+#include <unistd.h>
 
 namespace arxmod {
 namespace {
@@ -102,6 +103,29 @@ TEST_F(DiskFaultTest, FailedSavesKeepTheWrittenFilesAndTheNextSaveWritesEverythi
     EXPECT_EQ(restored->position(), 5u);
     EXPECT_EQ(restored->recordCount(), 5u);
   }
+}
+
+// The same through the file system's own permissions, where they hold (not
+// for root, which writes into a read-only directory all the same).
+TEST_F(DiskFaultTest, DirectoryWithoutWritePermissionKeepsTheWrittenFile) {
+  if (geteuid() == 0)
+    GTEST_SKIP() << "root is not stopped by a directory's permissions";
+  IRefPtr<BufRecorder> log = made(test::kEventLog);
+  MemoryBlob blob(kProgramBlobSize);
+  log->append(1000.0, *event(blob, 1));
+  ASSERT_TRUE(log->saveIfChanged());
+  const auto written = directoryContent();
+  log->append(1001.0, *event(blob, 2));
+  std::filesystem::permissions(logs_, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  const bool saved = log->saveIfChanged();
+  std::filesystem::permissions(logs_, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(directoryContent(), written);
+  EXPECT_THAT(systemLogTexts().back(), HasSubstr("Reason: Permission denied"));
+  EXPECT_TRUE(log->saveIfChanged());
+  EXPECT_EQ(made(test::kEventLog)->recordCount(), 2u);
 }
 
 } // namespace
