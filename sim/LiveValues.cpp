@@ -67,6 +67,7 @@ void LiveValues::update(double t) {
   s.neutralAmps = phasorSum(s.amps[0], s.amps[1], s.amps[2]);
   s.leading = angle < 0;
   s.powerFactor = (s.leading ? -1.0 : 1.0) * s.kwTotal / s.kvaTotal;
+  s.leadLagPowerFactor = s.leading ? 2.0 - std::abs(s.powerFactor) : std::abs(s.powerFactor);
   s.hertz = 50.0 + 0.02 * std::sin(kTwoPi * t / 97.0) + noise(0.002);
   s.celsius = 34.0 + 2.0 * load + noise(0.05);
 }

@@ -38,6 +38,9 @@ struct ElectricalState {
   double kvaTotal = 0;
   double powerFactor = 1; // |cos(phi)|, signed: negative while leading
   bool leading = false;
+  // The power factor as the meter's lead/lag register holds it: |cos(phi)|
+  // (0 to 1) while lagging, 2 - |cos(phi)| (1 to 2) while leading.
+  double leadLagPowerFactor = 1;
   double hertz = 50;
   double kwDemand = 0; // moving average over the demand period
   double kwPeakDemand = 0;

@@ -66,6 +66,7 @@ const LiveRegister kLiveRegisters[] = {
     {1102, "U32-M10K-4321", [](const ElectricalState &s, double) { return s.kwhReceived * 1000; }},
     {1104, "UINT32", [](const ElectricalState &s, double) { return s.kvarhDelivered * 10000; }},
     {1106, "U64-87-21", [](const ElectricalState &s, double) { return s.kvahTotal * 1000; }},
+    {1215, "IEEEFLOAT", [](const ElectricalState &s, double) { return s.leadLagPowerFactor; }},
 };
 
 // The registers of `number` in `format`, as the map's reader decodes them.
@@ -123,7 +124,7 @@ void publish(RegisterBank &bank, const ElectricalState &s, uint32_t secondsSince
 void addSampleMeter(RegisterBank &bank) {
   bank.map(Table::HoldingRegisters, kInstantaneous, 28);
   bank.map(Table::HoldingRegisters, kEnergies, 8);
-  bank.map(Table::HoldingRegisters, kTexts, 15);
+  bank.map(Table::HoldingRegisters, kTexts, 17);
   bank.map(Table::HoldingRegisters, kSetups, 5);
   bank.map(Table::HoldingRegisters, kMeterLabel, 8);
   bank.map(Table::InputRegisters, 0, 1);

@@ -1,8 +1,8 @@
 // The sample meter behind the sample tree and map, read through the
 // translator chain on a stepped clock: plausible values that agree with
 // each other, energies that count up by the power times the time, a power
-// factor that swings between lagging and leading, and currents that stay
-// put when the CT primary changes.
+// factor that swings between lagging and leading (also in the meter's
+// lead/lag form), and currents that stay put when the CT primary changes.
 #include "sim/SampleMeter.h"
 #include "MeterCalls.h"
 #include "sim/SimulatedMeter.h"
@@ -11,6 +11,9 @@
 #include "files/FileManager.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
+#include "logs/LogBuffer.h"
+#include "logs/LogBufferSaveThread.h"
+#include "modules/EnginePool.h"
 #include "translator/ModbusTranslator.h"
 
 #include <cmath>
@@ -20,16 +23,30 @@
 namespace arxmod::test {
 namespace {
 
+// The power factor in the meter's lead/lag form (0 to 1 lag, 1 to 2 lead).
+constexpr uint32_t kLeadLag = 0x0B200006;
+
 class SampleMeterTest : public ::testing::Test {
 protected:
   SampleMeterTest() {
-    meterDevices().database();
+    // The sample map's data recorder writes its log in the data directory.
+    const TempHostDatabase &database = meterDevices().database();
+    database.exec("DELETE FROM HostSetting WHERE Name='DataDirectory'");
+    database.exec("INSERT INTO HostSetting VALUES('DataDirectory','" +
+                  (database.directory() / "data").string() + "')");
     FileManager::instance().setRecheckInterval(0);
     installDeviceTranslatorMaker(&XLARX::makeModbusTranslator);
     meter_.addUnit(1, sim::addSampleMeter);
     const std::filesystem::path examples = ARXMOD_EXAMPLES_DIR;
     device_ = meterDevices().addFiles(examples / "tree.xml", examples / "map.xml", "Feeder 7");
     tick();
+  }
+  // The sample map's modules run on calculation threads, and its data
+  // recorder's log is saved by a thread, both waiting on this test's
+  // clock: they stop before it goes.
+  ~SampleMeterTest() override {
+    stopCalculationEngines();
+    XLARX::LogBuffer::instance().saveThread().stop();
   }
 
   // One second of the meter's time.
@@ -97,9 +114,13 @@ TEST_F(SampleMeterTest, CountsEnergyUpAndSwingsThePowerFactorBetweenLagAndLead) 
       tick();
       kwSum += read({285}).at(285);
     }
-    const auto v = read({288, 290});
+    const auto v = read({288, 290, kLeadLag});
     lagging = lagging || v.at(288) > 0;
     leading = leading || v.at(288) < 0;
+    // The lead/lag register holds the same power factor: as it is while
+    // lagging, 2 - |pf| while leading (within the 15-bit resolution of 288).
+    const double pf = std::abs(v.at(288));
+    EXPECT_NEAR(v.at(kLeadLag), v.at(288) < 0 ? 2.0 - pf : pf, 1e-4) << "minute " << minute;
     // Watt-hours of the minute: the mean power times 1/60 h, within the
     // 1 Wh resolution of the register.
     EXPECT_NEAR(v.at(290) - kwhBefore, kwSum / 60.0 / 60.0, 0.002) << "minute " << minute;

@@ -1,7 +1,9 @@
 // The sample tree and map of examples/mx4110_4120 against a simulated meter
 // holding plausible values: every mapped register reads, scaled and typed,
-// in the fewest messages the map's limits allow.
+// in the fewest messages the map's limits allow, beside the modules the map
+// has the plug-in run.
 #include "MeterFixture.h"
+#include "modules/EnginePool.h"
 
 namespace arxmod::test {
 namespace {
@@ -34,6 +36,9 @@ protected:
       bank.map(Table::DiscreteInputs, 0, 1, 0);
     });
   }
+  // The sample map's modules run on calculation threads that wait on this
+  // fixture's clock: they stop before it goes.
+  void TearDown() override { stopCalculationEngines(); }
 };
 
 TEST_F(SampleFilesTest, EveryMappedRegisterReads) {
