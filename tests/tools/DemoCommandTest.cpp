@@ -1,27 +1,80 @@
 // arxhost demo as a newcomer runs it, with nothing set up: every step runs
-// without a failure, and the temporary folder is gone afterwards. A program
-// of its own, as the demo makes its own host database.
+// without a failure, the modules show values computed from the meter's,
+// the data recorder's log reads back, and the temporary folder is gone
+// afterwards. A program of its own, as the demo makes its own host database.
 #include "ToolFixture.h"
 
+#include <cmath>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
 namespace arxhost {
 namespace {
 
-TEST(DemoCommandTest, DemoWalksThroughEveryStepAndCleansUp) {
-  std::ostringstream out;
-  EXPECT_EQ(demoCommand(DemoOptions{ARXMOD_PLUGIN_PATH}, out), 0) << out.str();
-  const std::string text = out.str();
-  for (const char *command : {"$ arxhost init", "$ arxhost device add meter1", "$ arxhost plan",
-                              "$ arxhost read meter1", "$ arxhost write meter1", "$ arxhost log"}) {
-    SCOPED_TRACE(command);
-    EXPECT_NE(text.find(command), text.npos);
+// The number in the VALUE column of the row labelled `label`; NaN when
+// there is none.
+double tableValue(const std::string &text, const std::string &label) {
+  std::smatch row;
+  if (!std::regex_search(text, row, std::regex("\\n\\d+ +" + label + " +(-?[0-9.]+)")))
+    return std::nan("");
+  return std::stod(row[1].str());
+}
+
+class DemoCommandTest : public ::testing::Test {
+protected:
+  // The demo runs once for all tests of the program: it takes seconds.
+  static void SetUpTestSuite() {
+    std::ostringstream out;
+    status_ = demoCommand(DemoOptions{ARXMOD_PLUGIN_PATH}, out);
+    text_ = out.str();
   }
-  EXPECT_EQ(text.find("arxhost: "), text.npos) << "no step failed";
+  static int status_;
+  static std::string text_;
+};
+
+int DemoCommandTest::status_ = -1;
+std::string DemoCommandTest::text_;
+
+TEST_F(DemoCommandTest, DemoWalksThroughEveryStepAndCleansUp) {
+  EXPECT_EQ(status_, 0) << text_;
+  for (const char *command :
+       {"$ arxhost init", "$ arxhost device add meter1", "$ arxhost plan", "$ arxhost read meter1",
+        "$ arxhost write meter1", "$ arxhost read meter1 1025", "$ arxhost write meter1 1665",
+        "$ arxhost read meter1 1538", "$ arxhost run meter1", "$ ls ", "$ arxhost log"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(text_.find(command), text_.npos);
+  }
+  EXPECT_EQ(text_.find("arxhost: "), text_.npos) << "no step failed";
   std::smatch folder;
-  ASSERT_TRUE(std::regex_search(text, folder, std::regex("Everything lives in (\\S+)")));
+  ASSERT_TRUE(std::regex_search(text_, folder, std::regex("Everything lives in (\\S+)")));
   EXPECT_FALSE(std::filesystem::exists(folder[1].str()));
+}
+
+TEST_F(DemoCommandTest, ModulesShowWhatTheyComputedFromTheMeterValues) {
+  for (int phase = 1; phase <= 3; ++phase) {
+    SCOPED_TRACE(phase);
+    const double minimum = tableValue(text_, "Min 1 Minimum " + std::to_string(phase));
+    const double maximum = tableValue(text_, "Max 1 Maximum " + std::to_string(phase));
+    // Phase voltages of the simulated feeder, 230 V with a little noise.
+    EXPECT_GT(minimum, 220.0) << text_;
+    EXPECT_LE(minimum, maximum);
+    EXPECT_LT(maximum, 240.0);
+  }
+  EXPECT_GT(tableValue(text_, "Avg 1 Value 1"), 0.0) << "the mean total power, in kW";
+  EXPECT_GT(tableValue(text_, "Avg 1 Value 2"), 0.0) << "the mean current of phase A";
+  EXPECT_EQ(tableValue(text_, "Ext 1 Number"), 42.5) << "what the demo wrote";
+}
+
+TEST_F(DemoCommandTest, TheDataRecordersLogReadsBackAndItsFileIsNamed) {
+  EXPECT_TRUE(std::regex_search(text_, std::regex("DR 1 Log State +true"))) << "recording";
+  EXPECT_GE(tableValue(text_, "DR 1 Record Complete"), 3.0) << text_;
+  // Three records of four values: number, time, Vln a, I a, kW tot, PF.
+  const std::regex record("LogRecordType \\{ \\d+u [0-9.]+ PICTypeContainer \\{( \\S+){4} \\}");
+  const auto records = std::distance(std::sregex_iterator(text_.begin(), text_.end(), record),
+                                     std::sregex_iterator());
+  EXPECT_EQ(records, 3) << text_;
+  EXPECT_NE(text_.find("0000000100000601.arx"), text_.npos) << "device 1, handle 0x601";
 }
 
 } // namespace

@@ -5,13 +5,17 @@
 // words on what it shows; then it removes the folder.
 #include "Commands.h"
 
+#include "DeviceSession.h"
+#include "HandleValues.h"
 #include "SampleFiles.h"
 #include "SimServer.h"
 #include "base/Clock.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <ostream>
 
 namespace arxhost {
@@ -19,6 +23,20 @@ namespace {
 
 // Seconds the demo lets pass to show energies counting up.
 constexpr uint32_t kEnergyWaitMs = 3000;
+// Longest wait for the plug-in's calculation thread, which runs once a
+// second: ample on a loaded machine.
+constexpr uint32_t kCalculationWaitMs = 8000;
+// How often a wait looks again.
+constexpr uint32_t kLookAgainMs = 100;
+
+// Handles of the sample tree's modules (examples/mx4110_4120/tree.xml).
+constexpr uint32_t kTimerTrigger = 1409;   // Per 1 Trigger: counts once a second
+constexpr uint32_t kDataLog = 1537;        // DR 1 Data Log
+constexpr uint32_t kRecordComplete = 1540; // DR 1 Record Complete
+// LogReg_read_position: the number of a log's next record.
+constexpr uint32_t kReadPosition = 40;
+// Records the log step shows.
+constexpr uint32_t kShownRecords = 3;
 
 // A temporary folder, removed with everything in it when done.
 class TemporaryFolder {
@@ -49,6 +67,55 @@ void writeFile(const std::filesystem::path &file, std::string_view text) {
     throw ToolError("cannot write " + file.string());
 }
 
+// The demo's own reads of the meter, which it waits on and prints nowhere.
+class QuietReads {
+public:
+  QuietReads(const std::filesystem::path &db, const std::filesystem::path &pluginFile)
+      : session_(db, "meter1", pluginFile, MeterNeed::Required) {}
+
+  int64_t deviceId() const { return session_.device().id; }
+
+  // The value of `handle` (or what `method` answers) as a number; none for
+  // a failed read or a value that is no number.
+  std::optional<double> number(uint32_t handle, uint32_t method = 21) {
+    const HandleResult result = invokeEach(session_, {handle}, method).front();
+    if (result.error)
+      return std::nullopt;
+    char *end = nullptr;
+    const double value = std::strtod(result.json.c_str(), &end);
+    return end != result.json.c_str() && *end == 0 ? std::optional(value) : std::nullopt;
+  }
+
+  // Reads `handle` until `ready` holds for its number; ToolError saying
+  // what it waited for after kCalculationWaitMs.
+  void waitUntil(uint32_t handle, const std::function<bool(double)> &ready,
+                 const std::string &what) {
+    arxmod::Clock &clock = arxmod::currentClock();
+    const uint32_t deadline = clock.tickNow() + kCalculationWaitMs;
+    for (;;) {
+      const std::optional<double> value = number(handle);
+      if (value && ready(*value))
+        return;
+      if (arxmod::tickReached(clock.tickNow(), deadline))
+        throw ToolError("waited " + std::to_string(kCalculationWaitMs / 1000) + " s for " + what +
+                        " (handle " + std::to_string(handle) + ") in vain");
+      clock.waitUntilTick(clock.tickNow() + kLookAgainMs, std::stop_token());
+    }
+  }
+
+  // Waits for two more runs of the calculation thread: the second starts
+  // after this call, so its modules see every value read before it.
+  void waitForTwoPasses() {
+    const double runs = number(kTimerTrigger).value_or(0);
+    waitUntil(
+        kTimerTrigger, [runs](double now) { return now >= runs + 2; },
+        "two runs of the calculation thread");
+  }
+
+private:
+  DeviceSession session_;
+};
+
 class Demo {
 public:
   Demo(const DemoOptions &options, std::ostream &out) : options_(options), out_(out) {}
@@ -78,6 +145,21 @@ private:
     ReadOptions read{"meter1", handles, json, options_.pluginFile};
     return readCommand(db_, read, out_);
   }
+  // Prints the command line of a further command of a step, then runs it.
+  int readValuesShown(const std::vector<std::string> &handles) {
+    out_ << "\n$ arxhost read meter1";
+    for (const std::string &handle : handles)
+      out_ << " " << handle;
+    out_ << "\n";
+    return readValues(handles, false);
+  }
+  int runProgram(const std::string &program) {
+    return runCommand(db_, RunOptions{"meter1", program, options_.pluginFile, false}, out_);
+  }
+
+  // The module steps; 1 when one failed.
+  int moduleSteps();
+  void logSteps(const std::filesystem::path &dataFolder);
 
   const DemoOptions &options_;
   std::ostream &out_;
@@ -203,6 +285,9 @@ int Demo::run() {
                 first;
        });
 
+  if (moduleSteps() == 0)
+    logSteps(folder.path() / "data");
+
   step("The system log",
        "What went wrong on the way is in the SystemLog table, with its level words.",
        "arxhost log --limit 5", [&] {
@@ -220,6 +305,96 @@ int Demo::run() {
        << "  arxhost poll meter1\n"
        << "'arxhost --help' lists every command. Removing " << folder.path().string() << ".\n";
   return failures_ == 0 ? 0 : 1;
+}
+
+int Demo::moduleSteps() {
+  const unsigned failuresBefore = failures_;
+  const std::vector<std::string> sources{"272", "273", "274", "278", "285"};
+  step("Modules the meter lacks",
+       "The meter has no minimum, maximum or averaging modules; the plug-in runs them on\n"
+       "the PC (the map lists them as CalcInfo) in a calculation thread, once a second,\n"
+       "over the values that reads bring into its cache. Min 1 (1024) and Max 1 (1152)\n"
+       "follow the phase voltages, Avg 1 (1280) the total power and phase A's current.\n"
+       "A host keeps the plug-in loaded, and so does this demo: its modules run between\n"
+       "the commands here, while each arxhost command of a shell loads it afresh.",
+       "arxhost read meter1 272 273 274 278 285", [&] {
+         QuietReads quiet(db_, options_.pluginFile);
+         int status = readValues(sources, false);
+         quiet.waitForTwoPasses();
+         out_ << "\nTwo runs of the calculation thread later, the meter's values have moved:\n";
+         status |= readValuesShown(sources);
+         quiet.waitForTwoPasses();
+         out_ << "\nThe lowest and highest phase voltages seen, and the averages:\n";
+         return readValuesShown({"1025", "1026", "1027", "1153", "1154", "1155", "1281", "1282"}) |
+                status;
+       });
+
+  step("An input from outside",
+       "An External Numeric module (Ext 1, 1664) holds a number that a client writes, for\n"
+       "other modules to use; the plug-in keeps it, the meter never sees it.",
+       "arxhost write meter1 1665 42.5", [&] {
+         const int status = writeCommand(
+             db_, WriteOptions{"meter1", "1665", "42.5", false, options_.pluginFile}, out_);
+         return readValuesShown({"1665"}) | status;
+       });
+  return failures_ == failuresBefore ? 0 : 1;
+}
+
+void Demo::logSteps(const std::filesystem::path &dataFolder) {
+  int64_t deviceId = 0;
+  std::optional<double> position;
+  step("A log the plug-in keeps",
+       "The data recorder DR 1 (1536) takes a record of Vln a, I a, kW tot and PF sign tot\n"
+       "at every trigger of the one-second timer Per 1 (1408), into its Data Log (1537).\n"
+       "Log State, Records Left and Record Complete (1538-1540) tell how it goes.",
+       "arxhost read meter1 1538 1539 1540", [&] {
+         QuietReads quiet(db_, options_.pluginFile);
+         deviceId = quiet.deviceId();
+         quiet.waitUntil(
+             kRecordComplete, [](double taken) { return taken >= kShownRecords; },
+             std::to_string(kShownRecords) + " records of DR 1");
+         position = quiet.number(kDataLog, kReadPosition);
+         return readValues({"1538", "1539", "1540"}, false);
+       });
+  if (!position || *position < kShownRecords)
+    return;
+  const auto next = static_cast<uint64_t>(*position);
+
+  // Programs name their handles in hexadecimal.
+  char dataLog[16];
+  std::snprintf(dataLog, sizeof dataLog, "0x%x", kDataLog);
+  const std::string program = dataLog + std::string(" LogReg_read_position\n") + dataLog +
+                              " Register_read_value RangeType { " +
+                              std::to_string(next - kShownRecords) + "u " +
+                              std::to_string(next - 1) + "u }";
+  step("Reading the log",
+       "A log register answers its position (the number of its next record) and, for a\n"
+       "range of record numbers, those records: number, time (seconds since 1970) and\n"
+       "values. Records taken before a value was first read hold \"not available\".\n"
+       "A program names its handles in hexadecimal: 0x601 is the Data Log, 1537.",
+       "arxhost run meter1 \"" + program + "\"", [&] { return runProgram(program); });
+
+  const std::filesystem::path logs = dataFolder / "translators" / "logs";
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llx.arx",
+                static_cast<unsigned long long>(static_cast<uint64_t>(deviceId) << 32 | kDataLog));
+  step("Where the log lies",
+       "The plug-in keeps its logs in the translators/logs folder of the DataDirectory\n"
+       "setting, a file per log named by device and handle, and the position of every\n"
+       "log in log_position.dat, so that they survive a restart. It saves a log ten\n"
+       "seconds after it changed, and when the host unloads it.",
+       "ls " + logs.string(), [&] {
+         std::error_code error;
+         for (const auto &entry : std::filesystem::directory_iterator(logs, error))
+           out_ << entry.path().filename().string() << "\n";
+         const bool saved = std::filesystem::exists(logs / name, error);
+         out_ << "DR 1's Data Log " << (saved ? "is " : "goes to ") << name
+              << (saved ? ""
+                        : " (not saved yet: that happens ten seconds after its first "
+                          "record, later than this demo lasts)")
+              << "\n";
+         return 0;
+       });
 }
 
 } // namespace
