@@ -13,8 +13,7 @@ namespace {
 using sim::RegisterBank;
 using sim::Table;
 
-constexpr uint16_t kCounterOffset = 1000; // 401001, 401002
-constexpr uint16_t kSetpointOffset = 1002;
+constexpr uint16_t kCounterOffset = 1000; // 401001, 401002; the setpoint 401003 follows
 
 std::string mapBody(int variant) {
   return "<ModbusInfo ARXHandle='16' Name='Vln a' ModbusAddress='401001' RequestType='R' "
