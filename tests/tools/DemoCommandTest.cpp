@@ -1,9 +1,11 @@
 // arxhost demo as a newcomer runs it, with nothing set up: every step runs
-// without a failure, the modules show values computed from the meter's,
-// the data recorder's log reads back, and the temporary folder is gone
-// afterwards. A program of its own, as the demo makes its own host database.
+// without a failure, the lead/lag handle agrees with the power factor, the
+// modules show values computed from the meter's, the data recorder's log
+// reads back, and the temporary folder is gone afterwards. A program of its
+// own, as the demo makes its own host database.
 #include "ToolFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <regex>
@@ -40,8 +42,9 @@ TEST_F(DemoCommandTest, DemoWalksThroughEveryStepAndCleansUp) {
   EXPECT_EQ(status_, 0) << text_;
   for (const char *command :
        {"$ arxhost init", "$ arxhost device add meter1", "$ arxhost plan", "$ arxhost read meter1",
-        "$ arxhost write meter1", "$ arxhost read meter1 1025", "$ arxhost write meter1 1665",
-        "$ arxhost read meter1 1538", "$ arxhost run meter1", "$ ls ", "$ arxhost log"}) {
+        "$ arxhost write meter1", "$ arxhost read meter1 288 0x0B200006",
+        "$ arxhost read meter1 1025", "$ arxhost write meter1 1665", "$ arxhost read meter1 1538",
+        "$ arxhost run meter1", "$ ls ", "$ arxhost log"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(text_.find(command), text_.npos);
   }
@@ -49,6 +52,14 @@ TEST_F(DemoCommandTest, DemoWalksThroughEveryStepAndCleansUp) {
   std::smatch folder;
   ASSERT_TRUE(std::regex_search(text_, folder, std::regex("Everything lives in (\\S+)")));
   EXPECT_FALSE(std::filesystem::exists(folder[1].str()));
+}
+
+TEST_F(DemoCommandTest, TheLeadLagHandleAgreesWithThePowerFactorsSign) {
+  const std::string step = text_.substr(std::min(text_.find(". Lead or lag"), text_.size()));
+  const double powerFactor = tableValue(step, "Power Factor");
+  ASSERT_FALSE(std::isnan(powerFactor)) << text_;
+  const std::string word = powerFactor < 0 ? "Lead" : "Lag";
+  EXPECT_TRUE(std::regex_search(step, std::regex("PF Lead/Lag +" + word + "\\b"))) << step;
 }
 
 TEST_F(DemoCommandTest, ModulesShowWhatTheyComputedFromTheMeterValues) {

@@ -245,6 +245,13 @@ int Demo::run() {
          return readValues({"285", "290"}, true);
        });
 
+  step("Lead or lag",
+       "The meter also holds the power factor in a form of its own, 0 to 1 while the load\n"
+       "lags and 1 to 2 while it leads; the plug-in answers that handle with the word.",
+       "arxhost read meter1 288 0x0B200006", [&] {
+         return readValues({"288", "0x0B200006"}, false);
+       });
+
   step("Energies count up",
        "Three seconds later the energies have grown by the powers times the time.",
        "arxhost read meter1 290 292 293; sleep 3; arxhost read meter1 290 292 293", [&] {
