@@ -19,12 +19,6 @@ namespace {
 // ManualClock has moved past.
 constexpr uint32_t kSliceMs = 20;
 
-bool isSocket(int fd) {
-  int type = 0;
-  socklen_t length = sizeof(type);
-  return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0;
-}
-
 } // namespace
 
 FileDescriptor &FileDescriptor::operator=(FileDescriptor &&other) noexcept {
@@ -93,7 +87,12 @@ IoResult readExact(int fd, std::span<uint8_t> out, std::optional<uint32_t> deadl
 
 IoResult writeAll(int fd, std::span<const uint8_t> bytes, std::optional<uint32_t> deadline,
                   int wakeFd) {
-  const bool socket = isSocket(fd);
+  // Sockets are written with send, so that a closed peer gives EPIPE rather
+  // than SIGPIPE; a descriptor that is no socket (a serial line) refuses
+  // send with ENOTSOCK and is written with write from then on. Trying send
+  // first spares every exchange a system call that asks what the
+  // descriptor is.
+  bool socket = true;
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t sent = socket ? ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
@@ -104,6 +103,10 @@ IoResult writeAll(int fd, std::span<const uint8_t> bytes, std::optional<uint32_t
     }
     if (errno == EINTR)
       continue;
+    if (socket && errno == ENOTSOCK) {
+      socket = false;
+      continue;
+    }
     if (errno != EAGAIN && errno != EWOULDBLOCK)
       return {IoStatus::Failed, done, errno};
     IoResult waited = waitReady(fd, POLLOUT, deadline, wakeFd);

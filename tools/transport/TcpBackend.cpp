@@ -88,7 +88,11 @@ BackendResult TcpBackend::awaitReply(uint16_t transaction, uint8_t unit, size_t 
   const uint32_t deadline = deadlineIn(address_.replyTimeoutMs);
   for (;;) {
     uint8_t head[kMbapHeaderSize];
-    IoResult got = readExact(socket_.get(), head, deadline);
+    // Wait for the reply before reading: a read straight after the request
+    // would find nothing and cost a system call each exchange.
+    IoResult got = waitReady(socket_.get(), POLLIN, deadline);
+    if (got.status == IoStatus::Done)
+      got = readExact(socket_.get(), head, deadline);
     received += got.count;
     if (got.status == IoStatus::TimedOut && got.count == 0)
       return {Outcome::NoReply,
