@@ -5,6 +5,7 @@
 // file's window, else 0); the rest is the file. A file is refused or
 // restored; the records read back from a restored log lie in the slots and
 // the window they belong to, each with the log's two values.
+#include "QuietStreams.h"
 #include "logs/Crc16.h"
 #include "logs/DataLogFormat.h"
 #include "logs/DataLogRecorder.h"
@@ -66,6 +67,11 @@ void checkRecords(const XLARX::DataLogRecorder &log) {
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0)

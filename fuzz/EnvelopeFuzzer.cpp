@@ -1,11 +1,17 @@
 // Fuzz target: envelope and node-message bytes as a host sends them. Each
 // input decodes or is refused with a KSXmsg; whatever decodes is written
 // out as text and re-encodes to bytes that decode to the same bytes again.
+#include "QuietStreams.h"
 #include "messages/NodeMessages.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace arxmod;

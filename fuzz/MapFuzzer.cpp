@@ -2,6 +2,7 @@
 // fails with a KSXmsg; a map that reads is prepared against the sample
 // tree, indexed by address, merged into an empty map, and its labels,
 // enumerations and configuration values are produced.
+#include "QuietStreams.h"
 #include "map/MapFile.h"
 #include "tree/TranslationTree.h"
 #include "tree/TreeFile.h"
@@ -40,6 +41,7 @@ void useEntries(const TranslationMap &map, const TranslationTree &tree) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
   sampleTree();
   return 0;
 }

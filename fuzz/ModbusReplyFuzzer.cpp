@@ -4,6 +4,7 @@
 // a write). The first input byte picks the message and whether the reply
 // comes with a good status; the rest is the reply. A reply either answers
 // its message's requests or fails with a KSXmsg.
+#include "QuietStreams.h"
 #include "base/KSXmsg.h"
 #include "map/ModbusFormat.h"
 #include "modbus/ModbusTransaction.h"
@@ -42,6 +43,11 @@ IRefPtr<ModbusTransaction> everyKind() {
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0)

@@ -3,11 +3,17 @@
 // the checks behind the CRC); the rest is the file. A file is refused with
 // a message and no position, or read whole: then its CRC holds and it gave
 // no more positions than it has room for entries.
+#include "QuietStreams.h"
 #include "logs/Crc16.h"
 #include "logs/PositionFile.h"
 
 #include <cstdint>
 #include <vector>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace arxmod;

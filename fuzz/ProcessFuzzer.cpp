@@ -16,6 +16,7 @@
 // time. Before every run the simulated meter is set back to its start
 // state and the clock moves past the map's refresh periods.
 #include "MeterCalls.h"
+#include "QuietStreams.h"
 #include "frame/DL_Info.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
@@ -196,6 +197,7 @@ void fuzzedExchange(uint32_t, const uint8_t *packet, int32_t packetLength, uint8
 } // namespace arxmod::test
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
   arxmod::test::harness = new arxmod::test::Harness();
   return 0;
 }

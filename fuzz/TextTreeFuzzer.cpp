@@ -1,6 +1,7 @@
 // Fuzz target: text tree files and the framework files that wrap them.
 // Each input yields a tree or a KSXmsg; a tree that loads is written in
 // both forms, and its text form loads again.
+#include "QuietStreams.h"
 #include "tree/TextTree.h"
 #include "tree/TreeFile.h"
 #include "tree/XmlTree.h"
@@ -18,6 +19,11 @@ void writeBothForms(const arxmod::ObjList &objects) {
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace arxmod;

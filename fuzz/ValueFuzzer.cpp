@@ -2,10 +2,16 @@
 // messages and meter results carry it. Each input decodes or is refused
 // with a KSXmsg; whatever decodes is printed as text and encoded again,
 // and its encoding decodes to the same text.
+#include "QuietStreams.h"
 #include "types/PICCodec.h"
 
 #include <cstdint>
 #include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  arxmod::fuzz::quietStandardStreams();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace arxmod;
