@@ -6,6 +6,7 @@
 #include "types/PICCodec.h"
 #include "types/PICTypeContainer.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace arxhost {
@@ -94,12 +95,15 @@ DeviceSession::~DeviceSession() = default;
 std::optional<arxmod::DL_Info> DeviceSession::call(const std::vector<uint8_t> &request,
                                                    std::string &failure) {
   const int64_t logMark = database_.lastLogId();
-  std::vector<uint8_t> answer(kAnswerCapacity);
+  // One buffer for the answers of every call: a poll's rounds would
+  // otherwise allocate and clear it each time.
+  if (answer_.empty())
+    answer_.resize(kAnswerCapacity);
   int32_t answerLength = 0;
-  const bool processed = exchange_ ? plugin_->process(exchange_->context(), request, answer,
+  const bool processed = exchange_ ? plugin_->process(exchange_->context(), request, answer_,
                                                       answerLength, exchange_->callback())
                                    : plugin_->process(static_cast<uint32_t>(device_.id), request,
-                                                      answer, answerLength, &noMeter);
+                                                      answer_, answerLength, &noMeter);
   if (!processed) {
     failure.clear();
     for (const auto &entry : database_.logEntriesAfter(logMark))
@@ -109,7 +113,8 @@ std::optional<arxmod::DL_Info> DeviceSession::call(const std::vector<uint8_t> &r
   }
   if (answerLength < 0)
     throw ToolError("the answer did not fit into " + std::to_string(kAnswerCapacity) + " bytes");
-  arxmod::ByteReader in(answer);
+  arxmod::ByteReader in(answer_.data(),
+                        std::min(static_cast<size_t>(answerLength), answer_.size()));
   return arxmod::DL_Info::read(in);
 }
 

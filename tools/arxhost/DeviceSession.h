@@ -87,6 +87,7 @@ private:
   std::filesystem::path pluginFile_;
   std::unique_ptr<transport::DeviceExchange> exchange_;
   std::unique_ptr<PluginLibrary> plugin_;
+  std::vector<uint8_t> answer_; // the answer packet of the last call
 };
 
 // The packet of a request envelope (from node 1 to the device) carrying `body`.

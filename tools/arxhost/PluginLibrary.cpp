@@ -44,13 +44,11 @@ PluginLibrary::~PluginLibrary() {
 }
 
 bool PluginLibrary::process(uint32_t context, const std::vector<uint8_t> &request,
-                            std::vector<uint8_t> &answer, int32_t &answerLength,
+                            std::span<uint8_t> answer, int32_t &answerLength,
                             ArxExchangeCallback callback) const {
   answerLength = static_cast<int32_t>(answer.size());
-  const bool ok = process_(context, request.data(), static_cast<int32_t>(request.size()),
-                           answer.data(), &answerLength, callback) != 0;
-  answer.resize(ok && answerLength > 0 ? static_cast<size_t>(answerLength) : 0);
-  return ok;
+  return process_(context, request.data(), static_cast<int32_t>(request.size()), answer.data(),
+                  &answerLength, callback) != 0;
 }
 
 std::filesystem::path defaultPluginPath() {

@@ -4,6 +4,7 @@
 #include "arxmod/plugin.h"
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,10 @@ public:
   PluginLibrary &operator=(const PluginLibrary &) = delete;
   ~PluginLibrary();
 
-  // Passes one request packet to Process; the answer is resized to what was
-  // written. Returns Process's result; `answerLength` receives its raw value.
-  bool process(uint32_t context, const std::vector<uint8_t> &request, std::vector<uint8_t> &answer,
+  // Passes one request packet to Process, which writes its answer into
+  // `answer` (all of it is offered). Returns Process's result;
+  // `answerLength` receives its raw value.
+  bool process(uint32_t context, const std::vector<uint8_t> &request, std::span<uint8_t> answer,
                int32_t &answerLength, ArxExchangeCallback callback) const;
 
 private:
