@@ -6,6 +6,7 @@
 // restored; the records read back from a restored log lie in the slots and
 // the window they belong to, each with the log's two values.
 #include "QuietStreams.h"
+#include "host/Console.h"
 #include "logs/Crc16.h"
 #include "logs/DataLogFormat.h"
 #include "logs/DataLogRecorder.h"
@@ -70,6 +71,8 @@ void checkRecords(const XLARX::DataLogRecorder &log) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   arxmod::fuzz::quietStandardStreams();
+  // The console lines of the system log entries the runs make, too.
+  arxmod::consoleBuffer().setSink([](std::string_view) {});
   return 0;
 }
 

@@ -20,6 +20,7 @@
 #include "frame/DL_Info.h"
 #include "frame/EngineSelection.h"
 #include "frame/ProcessCall.h"
+#include "host/Console.h"
 #include "meter/MX4110_4120Translator.h"
 #include "sim/MeterBehaviour.h"
 #include "sim/SampleMeter.h"
@@ -198,6 +199,8 @@ void fuzzedExchange(uint32_t, const uint8_t *packet, int32_t packetLength, uint8
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   arxmod::fuzz::quietStandardStreams();
+  // The console lines of the system log entries the runs make, too.
+  arxmod::consoleBuffer().setSink([](std::string_view) {});
   arxmod::test::harness = new arxmod::test::Harness();
   return 0;
 }
