@@ -153,6 +153,10 @@ private:
     out_ << "\n";
     return readValues(handles, false);
   }
+  int writeValue(const std::string &handle, const std::string &value) {
+    return writeCommand(db_, WriteOptions{"meter1", handle, value, false, options_.pluginFile},
+                        out_);
+  }
   int runProgram(const std::string &program) {
     return runCommand(db_, RunOptions{"meter1", program, options_.pluginFile, false}, out_);
   }
@@ -273,10 +277,8 @@ int Demo::run() {
        "Setups are written through the plug-in too. The CT primary scales the currents:\n"
        "after the write the meter's raw current register changes, the amperes do not.",
        "arxhost write meter1 259 800", [&] {
-         const int status = writeCommand(
-             db_, WriteOptions{"meter1", "259", "800", false, options_.pluginFile}, out_);
-         out_ << "\n$ arxhost read meter1 259 278\n";
-         return readValues({"259", "278"}, false) | status;
+         const int status = writeValue("259", "800");
+         return readValuesShown({"259", "278"}) | status;
        });
 
   step("A meter command",
@@ -284,12 +286,8 @@ int Demo::run() {
        "registers: writing one sends the command block and reads the meter's result.\n"
        "Here command 2008 with parameter 5, then the output assignment of the alarm.",
        "arxhost write meter1 0x09500101 5; arxhost write meter1 0x09900005 DO1", [&] {
-         const int first = writeCommand(
-             db_, WriteOptions{"meter1", "0x09500101", "5", false, options_.pluginFile}, out_);
-         return writeCommand(
-                    db_, WriteOptions{"meter1", "0x09900005", "DO1", false, options_.pluginFile},
-                    out_) |
-                first;
+         const int first = writeValue("0x09500101", "5");
+         return writeValue("0x09900005", "DO1") | first;
        });
 
   if (moduleSteps() == 0)
@@ -340,8 +338,7 @@ int Demo::moduleSteps() {
        "An External Numeric module (Ext 1, 1664) holds a number that a client writes, for\n"
        "other modules to use; the plug-in keeps it, the meter never sees it.",
        "arxhost write meter1 1665 42.5", [&] {
-         const int status = writeCommand(
-             db_, WriteOptions{"meter1", "1665", "42.5", false, options_.pluginFile}, out_);
+         const int status = writeValue("1665", "42.5");
          return readValuesShown({"1665"}) | status;
        });
   return failures_ == failuresBefore ? 0 : 1;
