@@ -1,11 +1,14 @@
 // arxhost demo as a newcomer runs it, with nothing set up: every step runs
 // without a failure, the lead/lag handle agrees with the power factor, the
 // modules show values computed from the meter's, the data recorder's log
-// reads back, and the temporary folder is gone afterwards. A program of its
-// own, as the demo makes its own host database.
+// reads back, and the temporary folder is gone afterwards, also once the
+// process has exited. A program of its own, as the demo makes its own host
+// database.
+#include "ChildProcess.h"
 #include "ToolFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <iterator>
 #include <regex>
@@ -52,6 +55,26 @@ TEST_F(DemoCommandTest, DemoWalksThroughEveryStepAndCleansUp) {
   std::smatch folder;
   ASSERT_TRUE(std::regex_search(text_, folder, std::regex("Everything lives in (\\S+)")));
   EXPECT_FALSE(std::filesystem::exists(folder[1].str()));
+}
+
+// The plug-in stays loaded until the process exits and then saves the
+// logs its modules filled: the demo's folder must not come back then.
+TEST(DemoProcessTest, TheTemporaryFolderStaysGoneAfterTheProcessExits) {
+  arxmod::test::ChildProcess demo({ARXHOST_PATH, "demo"});
+  ASSERT_TRUE(demo.started());
+  std::string folder;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (std::string line; std::chrono::steady_clock::now() < deadline;) {
+    line = demo.readLine(60000);
+    std::smatch named;
+    if (folder.empty() && std::regex_search(line, named, std::regex("Everything lives in (\\S+)")))
+      folder = named[1].str();
+    if (line.rfind("'arxhost --help' lists every command.", 0) == 0)
+      break;
+  }
+  EXPECT_EQ(demo.wait(30000), 0);
+  ASSERT_FALSE(folder.empty());
+  EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
 TEST_F(DemoCommandTest, TheLeadLagHandleAgreesWithThePowerFactorsSign) {

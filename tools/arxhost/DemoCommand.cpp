@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <ostream>
 
@@ -59,6 +60,29 @@ public:
 private:
   std::filesystem::path path_;
 };
+
+// Folders to remove once more when the process exits. The plug-in stays
+// loaded until then, and at exit it saves the logs its data recorders
+// filled, which makes a removed data folder again; an exit function
+// registered before the plug-in's first call runs after its own.
+std::mutex exitRemovalsLock;
+std::vector<std::filesystem::path> exitRemovals;
+
+void removeFoldersAgain() {
+  std::lock_guard lock(exitRemovalsLock);
+  for (const std::filesystem::path &folder : exitRemovals) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+}
+
+void removeAgainAtExit(const std::filesystem::path &folder) {
+  static const bool registered = std::atexit(removeFoldersAgain) == 0;
+  if (!registered)
+    return;
+  std::lock_guard lock(exitRemovalsLock);
+  exitRemovals.push_back(folder);
+}
 
 void writeFile(const std::filesystem::path &file, std::string_view text) {
   std::ofstream out(file, std::ios::binary);
@@ -174,6 +198,7 @@ private:
 
 int Demo::run() {
   TemporaryFolder folder;
+  removeAgainAtExit(folder.path());
   db_ = folder.path() / "host.db";
   out_ << "arxhost demo: the MX4110_4120 translator plug-in (" << options_.pluginFile.string()
        << ")\ndriven as a power-monitoring host drives it, against a simulated meter.\n"
