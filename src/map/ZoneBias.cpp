@@ -5,13 +5,20 @@
 
 #include <atomic>
 #include <ctime>
+#include <mutex>
 
 namespace XLARX {
 namespace {
 
 std::atomic<const ZoneBias *> installed{nullptr};
 
+// tzset() rewrites the C library's zone state (the TZ text it keeps and the
+// global timezone) at every call: calls on several threads would free that
+// text under each other and read timezone while it is written.
+std::mutex zoneStateLock;
+
 ZoneBias systemZoneBias() {
+  std::lock_guard lock(zoneStateLock);
   ::tzset();
   ZoneBias zone;
   zone.bias = static_cast<int32_t>(::timezone / 60);
