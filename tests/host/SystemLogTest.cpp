@@ -165,20 +165,7 @@ TEST_F(SystemLogTest, HostSettingTellsAbsentFromAFailedDatabaseAndLogsTheFailure
   EXPECT_EQ(client.hostSetting("DataDirectory"), "/var/lib/arx");
   EXPECT_THAT(console(), Not(HasSubstr("could not be read")));
 
-  const auto missing = database_.directory() / "missing.db";
-  const auto garbage = database_.directory() / "garbage.db";
-  std::ofstream(garbage) << std::string(4096, 'x');
-  const struct {
-    const char *name;
-    std::filesystem::path file;
-    bool locked;
-    std::string reason;
-  } cases[] = {
-      {"missing file", missing, false, "Host database '" + missing.string() + "'"},
-      {"not a database", garbage, false, "file is not a database"},
-      {"locked longer than the busy timeout", database_.file(), true, "database is locked"},
-  };
-  for (const auto &c : cases) {
+  for (const auto &c : test::hostDatabaseFaults(database_.directory(), database_.file())) {
     SCOPED_TRACE(c.name);
     test::TempHostDatabase::use(c.file); // a fresh connection, opened by the next read
     std::optional<test::DatabaseLock> lock;

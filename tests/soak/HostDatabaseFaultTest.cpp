@@ -29,20 +29,7 @@ TEST(HostDatabaseFaultTest, FailingDatabaseEndsTheCallAndTheNextCallReadsTheMete
   FileManager::instance().setRecheckInterval(0);
   installDeviceTranslatorMaker(&XLARX::makeMX4110_4120Translator);
   installConsole();
-  const auto missing = database.directory() / "missing.db";
-  const auto garbage = database.directory() / "garbage.db";
-  std::ofstream(garbage) << std::string(4096, 'x');
-  const struct {
-    const char *name;
-    std::filesystem::path file;
-    bool locked;
-    std::string reason;
-  } cases[] = {
-      {"missing file", missing, false, "Host database '" + missing.string() + "'"},
-      {"not a database", garbage, false, "file is not a database"},
-      {"locked longer than the busy timeout", database.file(), true, "database is locked"},
-  };
-  for (const auto &c : cases) {
+  for (const auto &c : hostDatabaseFaults(database.directory(), database.file())) {
     SCOPED_TRACE(c.name);
     // A device the process has not met: its file names must come from the database.
     SoakMeters meters(1);

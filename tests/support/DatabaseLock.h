@@ -1,12 +1,16 @@
 // DatabaseLock: a second connection that holds a SQLite database locked
 // until destroyed, as a tool rewriting the host configuration would, so
 // that every other connection waits out its busy timeout and fails.
+// hostDatabaseFaults: the ways a host database fails, for tests to walk.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace arxmod::test {
 
@@ -26,5 +30,27 @@ public:
 private:
   sqlite3 *db_ = nullptr;
 };
+
+// A host database that cannot serve: a missing file, a file that is no
+// database (made in `directory`), or `liveFile` held locked (when `locked`)
+// longer than the busy timeout; `reason` is part of the failure's text.
+struct HostDatabaseFault {
+  const char *name;
+  std::filesystem::path file;
+  bool locked;
+  std::string reason;
+};
+
+inline std::vector<HostDatabaseFault> hostDatabaseFaults(const std::filesystem::path &directory,
+                                                         const std::filesystem::path &liveFile) {
+  const auto missing = directory / "missing.db";
+  const auto garbage = directory / "garbage.db";
+  std::ofstream(garbage) << std::string(4096, 'x');
+  return {
+      {"missing file", missing, false, "Host database '" + missing.string() + "'"},
+      {"not a database", garbage, false, "file is not a database"},
+      {"locked longer than the busy timeout", liveFile, true, "database is locked"},
+  };
+}
 
 } // namespace arxmod::test
