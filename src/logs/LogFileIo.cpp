@@ -4,17 +4,23 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace arxmod {
 namespace {
 
+// Never destroyed: the log buffer's last save can run from an exit handler,
+// after the runtime destroyed function-local statics made later than that
+// handler was registered. The seam holds nothing that needs destroying.
 LogWriteSeam &systemSeam() {
-  static LogWriteSeam seam;
-  return seam;
+  alignas(LogWriteSeam) static std::byte storage[sizeof(LogWriteSeam)];
+  static LogWriteSeam *const seam = new (storage) LogWriteSeam;
+  return *seam;
 }
 
 std::atomic<LogWriteSeam *> &installedSeam() {
