@@ -9,6 +9,8 @@
 #include "modules/EnginePool.h"
 #include "types/NumericTypes.h"
 
+#include <gmock/gmock.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -73,8 +75,10 @@ TEST_F(ModuleProcessTest, MinimumOfAMeterValueFollowsTheCalls) {
   const uint16_t device = addDevice(tree.objects(), kMap + "<CalcInfo ARXHandle='512'/>");
 
   // The first call's refresh reads the source, which the module put into
-  // the cache; the engine started with it may have run before the reply.
-  EXPECT_EQ(read(device, kMinimum), "ExceptionType { 5u void }");
+  // the cache; the engine started with it makes its first pass at once,
+  // before or after the reply was stored, so the minimum is either not
+  // available yet or already the first value.
+  EXPECT_THAT(read(device, kMinimum), ::testing::AnyOf("ExceptionType { 5u void }", "50"));
   tick(device);
   tick(device);
   EXPECT_EQ(read(device, kMinimum), "50");
