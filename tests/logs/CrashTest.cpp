@@ -93,6 +93,20 @@ TEST_F(CrashTest, RecordsAppendedByAnotherProcessAreRestored) {
   EXPECT_EQ(picCast<NumericType>(records->at(49)->values()->at(0))->asDouble(), 1.5 * 56);
 }
 
+TEST_F(CrashTest, LogsSavedAtProcessExitAreWrittenWhole) {
+  Helper writer({"exit", logs_.string(), "12"});
+  ASSERT_EQ(writer.wait(), 0) << "the save at exit failed or touched destroyed state";
+  IRefPtr<ObjList> objects = test::makeLogTree(50);
+  TranslationTreeReader tree(objects);
+  XLARX::LogBuffer logs(logs_ / "translators" / "logs");
+  EXPECT_EQ(logs.GetLogPosition(test::kDevice, test::kDataLog, tree), 12u);
+  MemoryBlob blob(64 * 1024);
+  auto *records =
+      picCast<LogArrayType>(logs.GetLogs(test::kDevice, test::kDataLog, tree, nullptr, blob));
+  ASSERT_EQ(records->structureCount(), 12u);
+  EXPECT_EQ(picCast<NumericType>(records->at(11)->values()->at(0))->asDouble(), 1.5 * 11);
+}
+
 TEST_F(CrashTest, KilledWritersLeaveEveryLogRestorable) {
   std::mt19937 random(4242);
   uint32_t lastData = 0, lastEvent = 0;

@@ -7,6 +7,13 @@
 //   LogCrashHelper write <dir> <seed>     verifies as above, then appends and
 //                                         saves until killed; prints "ready"
 //                                         after its first save
+//   LogCrashHelper exit <dir> <count>     appends <count> data records to the
+//                                         process's log buffer (its logs in
+//                                         <dir>/translators/logs) and returns
+//                                         from main after saving half of
+//                                         them: the buffer's last save runs
+//                                         from the exit handler, with the
+//                                         plain system calls
 //
 // Data record s has time s and the values 1.5 s and -s, so a restored record
 // can be checked against its sequence number as well as its CRC.
@@ -91,6 +98,21 @@ int main(int argc, char **argv) {
   if (argc != 4 && !(argc == 3 && std::string(argv[1]) == "verify"))
     return fail("usage: LogCrashHelper append|write|verify <dir> [count|seed]");
   const std::string mode = argv[1];
+  if (mode == "exit") {
+    std::filesystem::current_path(argv[2]);
+    IRefPtr<ObjList> objects = test::makeLogTree(kDepth);
+    TranslationTreeReader tree(objects);
+    XLARX::LogBuffer &logs = XLARX::LogBuffer::instance();
+    const long count = std::atol(argv[3]);
+    // A save before the exit, as the save thread makes them: the write
+    // path is set up while the process runs, and used again at exit.
+    for (long i = 0; i < count / 2; ++i)
+      appendData(logs, tree);
+    logs.saveChanged();
+    for (long i = count / 2; i < count; ++i)
+      appendData(logs, tree);
+    return 0;
+  }
   NoFlush noFlush;
   ScopedLogWriteSeam use(noFlush);
   IRefPtr<ObjList> objects = test::makeLogTree(kDepth);
