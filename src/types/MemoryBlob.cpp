@@ -51,7 +51,7 @@ void *MemoryBlob::allocate(size_t count) {
   const size_t rounded = roundUp8(count == 0 ? 1 : count);
   MemoryBlob *target = newest_;
   if (!target->chunk_ || rounded > target->chunkSize_ - target->used_) {
-    // The arena's own chain: no other thread touches it, so no lock.
+    std::lock_guard<std::mutex> guard(blobLock());
     if (!target->chunk_ && rounded <= target->chunkSize_) {
       target->chunk_.reset(new std::byte[target->chunkSize_]);
     } else {

@@ -6,11 +6,10 @@
 // first request and chains a child arena behind it when a request does not
 // fit, so the common case costs exactly one heap allocation.
 //
-// Locking: an arena and its values are used by one thread at a time, so
-// neither the bump nor taking a new chunk takes a lock (calls for different
-// devices must not meet on a process-wide lock for every chunk); the counts
-// are atomic, and the process-wide lock guards only the registry of
-// RegisteredMemoryBlob.
+// Locking: an arena and its values are used by one thread at a time, so the
+// bump itself takes no lock; the process-wide lock is held where state is
+// shared between threads (taking a new chunk, the live-blob count and the
+// registry of RegisteredMemoryBlob).
 #pragma once
 
 #include <atomic>
