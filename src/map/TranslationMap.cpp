@@ -21,6 +21,12 @@ IRefPtr<TranslationInfo> TranslationMap::find(uint32_t handle) const {
   return it == entryIndex_.end() ? nullptr : entries_[it->second];
 }
 
+const TranslationInfo *TranslationMap::entryFor(uint32_t handle) const {
+  std::shared_lock guard(lock_);
+  auto it = entryIndex_.find(handle);
+  return it == entryIndex_.end() ? nullptr : entries_[it->second].get();
+}
+
 bool TranslationMap::contains(uint32_t handle) const {
   std::shared_lock guard(lock_);
   return entryIndex_.contains(handle);

@@ -18,6 +18,7 @@
 //   IRefPtr<TranslationMap> map = readMapFile(path);
 //   map->prepare(*tree);
 //   if (IRefPtr<TranslationInfo> entry = map->find(handle)) ...
+//   if (const TranslationInfo *entry = map->entryFor(handle)) ...   // borrowed
 //   map->forEachEntry([](const TranslationInfo &entry) { ... });  // file order
 //
 // The building operations (addEntry, addEnumeration, ..., settings()) are
@@ -30,6 +31,7 @@
 #include "map/TransactionConfig.h"
 #include "map/TranslationInfo.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,6 +52,10 @@ public:
   virtual ~MapReader() = default;
   // The entry of `handle`, or none.
   virtual IRefPtr<TranslationInfo> find(uint32_t handle) const = 0;
+  // The same entry borrowed, without a reference: valid while the map lives,
+  // since a shared map never drops an entry. The per-handle paths of a call
+  // use it, so that the threads reading one map never write to its entries.
+  virtual const TranslationInfo *entryFor(uint32_t handle) const = 0;
   virtual bool contains(uint32_t handle) const = 0;
   virtual size_t count() const = 0;
 };
@@ -94,6 +100,7 @@ public:
   TranslationMap();
 
   IRefPtr<TranslationInfo> find(uint32_t handle) const override;
+  const TranslationInfo *entryFor(uint32_t handle) const override;
   bool contains(uint32_t handle) const override;
   size_t count() const override;
   // Every entry, in file order, under the reader lock.
@@ -174,8 +181,8 @@ private:
   uint32_t creationTick_;
 
   std::mutex prepareLock_;
-  bool initialized_ = false; // control handles marked
-  uint64_t treeStamp_ = 0;   // creation stamp of the tree last prepared against
+  std::atomic<bool> initialized_{false}; // control handles marked
+  std::atomic<uint64_t> treeStamp_{0};   // creation stamp of the tree last prepared against
 
   mutable std::mutex nameLock_; // guards name_ and trace_
   std::string name_ = "TranslationMap";

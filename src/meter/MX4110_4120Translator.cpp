@@ -112,7 +112,7 @@ PICType *MX4110_4120Translator::invokeMapped(uint32_t handle, uint32_t method, P
       return answer;
   }
   if (method == kReadValue && handle == kLeadLagHandle)
-    if (const IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle))
+    if (const arxmod::TranslationInfo *entry = map()->entryFor(handle))
       if (PICType *text = leadLag(*entry, argument))
         return text;
   return ModbusTranslator::invokeMapped(handle, method, argument);
@@ -134,14 +134,14 @@ PICType *MX4110_4120Translator::leadLag(const arxmod::TranslationInfo &entry, PI
 bool MX4110_4120Translator::composesLabel(uint32_t handle, uint32_t method) {
   if (method != kReadLabel || !isComposedLabelHandle(handle))
     return false;
-  const IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle);
+  const arxmod::TranslationInfo *entry = map()->entryFor(handle);
   return entry && meter_.phaseLabel(lastWord(entry->name)) && namesQuantity(entry->name) &&
          meter_.mode() == kComposedLabelMode;
 }
 
 PICType *MX4110_4120Translator::composedLabel(uint32_t handle, uint32_t method, PICType *argument,
                                               uint32_t /*deviceId*/) {
-  const IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle);
+  const arxmod::TranslationInfo *entry = map()->entryFor(handle);
   const std::string name = entry ? entry->name : std::string();
   const std::string device =
       (method == kReadLabel ? configuredName() : std::nullopt).value_or("DeviceName");

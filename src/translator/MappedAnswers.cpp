@@ -89,7 +89,7 @@ PICType *MappedTranslator::invoke(uint32_t handle, uint32_t method, PICType *arg
 PICType *MappedTranslator::invokeMapped(uint32_t handle, uint32_t method, PICType *argument) {
   if (method != kReadLabel)
     return nullptr;
-  const arxmod::IRefPtr<arxmod::TranslationInfo> entry = current_.map->find(handle);
+  const arxmod::TranslationInfo *entry = current_.map->entryFor(handle);
   if (!entry || entry->dynamicLabel->activeFormat().text.empty())
     return nullptr;
   return dynamicLabel(*entry->dynamicLabel, argument);
@@ -124,7 +124,7 @@ PICType *MappedTranslator::ownAnswer(uint32_t handle, uint32_t method, PICType *
                                            static_cast<uint32_t>(state_.configTime.load()));
   if (method != kEnumerationTexts)
     return nullptr;
-  const arxmod::IRefPtr<arxmod::TranslationInfo> entry = current_.map->find(handle);
+  const arxmod::TranslationInfo *entry = current_.map->entryFor(handle);
   if (!entry || !entry->enumeration)
     return nullptr;
   auto *texts = blob.make<arxmod::StringArrayType>();

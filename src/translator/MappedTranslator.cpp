@@ -105,7 +105,7 @@ bool MappedTranslator::prepareInvocation(uint32_t handle, uint32_t method, PICTy
   const arxmod::ARXObj *object = findObject(handle);
   if (!object)
     return true;
-  const IRefPtr<arxmod::TranslationInfo> entry = current_.map->find(handle);
+  const arxmod::TranslationInfo *entry = current_.map->entryFor(handle);
   if (!entry)
     return true;
   if (method == 3 && !entry->dynamicLabel->activeFormat().text.empty())

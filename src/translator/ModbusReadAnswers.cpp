@@ -36,7 +36,7 @@ void requireVoid(const PICType *argument) {
 
 PICType *ModbusTranslator::invokeMapped(uint32_t handle, uint32_t method, PICType *argument) {
   if (method == 3 || method == 20 || method == 21 || method == 22)
-    if (const arxmod::IRefPtr<arxmod::TranslationInfo> entry = map()->find(handle)) {
+    if (const arxmod::TranslationInfo *entry = map()->entryFor(handle)) {
       PICType *result = method == 21   ? readValue(*entry, handle, argument)
                         : method == 20 ? readTime(*entry, argument)
                         : method == 22 ? invokeWrite(*entry, handle, argument)
@@ -137,7 +137,7 @@ PICType *ModbusTranslator::readTime(const arxmod::TranslationInfo &entry, PICTyp
   arxmod::MemoryBlob &blob = argument->blob();
   if (entry.readTime.handle == 0)
     return blob.make<arxmod::Float64Type>(entry.readTime.constant);
-  const arxmod::IRefPtr<arxmod::TranslationInfo> stamp = map()->find(entry.readTime.handle);
+  const arxmod::TranslationInfo *stamp = map()->entryFor(entry.readTime.handle);
   const ModbusResponse *reply = stamp ? usableReply(readItem(*stamp)) : nullptr;
   if (!reply)
     return nullptr;

@@ -59,7 +59,7 @@ bool ModbusTranslator::prepareInvocation(uint32_t handle, uint32_t method, PICTy
     return MappedTranslator::prepareInvocation(handle, method, argument, transaction,
                                                subTransaction);
   const arxmod::ARXObj *object = findObject(handle);
-  const IRefPtr<arxmod::TranslationInfo> entry = object ? map()->find(handle) : nullptr;
+  const arxmod::TranslationInfo *entry = object ? map()->entryFor(handle) : nullptr;
   if (!entry)
     return true;
   return prepareDeviceRequest(*entry, object, method, argument, transaction, subTransaction);
@@ -156,13 +156,11 @@ bool ModbusTranslator::prepareDeviceRequest(const arxmod::TranslationInfo &entry
   if (method == kWriteValue)
     return prepareWrite(entry, object, argument, transaction, subTransaction);
   const arxmod::TranslationInfo *read = nullptr;
-  IRefPtr<arxmod::TranslationInfo> timeEntry;
   if (method == 21 && readable(entry) && isVoid(argument)) {
     read = &entry;
   } else if (method == 20 && isVoid(argument) && entry.readTimePresent &&
              entry.readTime.handle != 0) {
-    timeEntry = map()->find(entry.readTime.handle);
-    read = timeEntry.get();
+    read = map()->entryFor(entry.readTime.handle);
   }
   if (read) {
     const RequestItem item = readItem(*read);
