@@ -14,8 +14,8 @@ std::mutex &blobLock() {
   static std::mutex lock;
   return lock;
 }
-std::atomic<long> liveBlobs{0};
-std::atomic<uint64_t> chunksTaken{0};
+thread_local long liveBlobs = 0;
+thread_local uint64_t chunksTaken = 0;
 
 constinit ProcessSingleton<std::unordered_set<RegisteredMemoryBlob *>> registeredBlobs;
 
@@ -33,16 +33,14 @@ size_t chunkSizeFor(size_t size) {
 
 } // namespace
 
-MemoryBlob::MemoryBlob(size_t size) : chunkSize_(chunkSizeFor(size)) {
-  liveBlobs.fetch_add(1, std::memory_order_relaxed);
-}
+MemoryBlob::MemoryBlob(size_t size) : chunkSize_(chunkSizeFor(size)) { ++liveBlobs; }
 
 MemoryBlob::~MemoryBlob() {
   // Unlink the chain iteratively: a long chain must not recurse once per child.
   std::unique_ptr<MemoryBlob> next = std::move(child_);
   while (next)
     next = std::move(next->child_);
-  liveBlobs.fetch_sub(1, std::memory_order_relaxed);
+  --liveBlobs;
 }
 
 void *MemoryBlob::allocate(size_t count) {
@@ -50,22 +48,29 @@ void *MemoryBlob::allocate(size_t count) {
     throw std::bad_alloc();
   const size_t rounded = roundUp8(count == 0 ? 1 : count);
   MemoryBlob *target = newest_;
-  if (!target->chunk_ || rounded > target->chunkSize_ - target->used_) {
-    std::lock_guard<std::mutex> guard(blobLock());
-    if (!target->chunk_ && rounded <= target->chunkSize_) {
-      target->chunk_.reset(new std::byte[target->chunkSize_]);
-    } else {
-      const size_t childSize = std::max(chunkSize_, rounded * 2);
-      target->child_.reset(new MemoryBlob(childSize));
-      target = target->child_.get();
-      target->chunk_.reset(new std::byte[target->chunkSize_]);
-      newest_ = target;
-    }
-    chunksTaken.fetch_add(1, std::memory_order_relaxed);
-  }
+  if (!target->chunk_ || rounded > target->chunkSize_ - target->used_)
+    target = addChunk(rounded);
   void *result = target->chunk_.get() + target->used_;
   target->used_ += rounded;
   return result;
+}
+
+MemoryBlob *MemoryBlob::addChunk(size_t rounded) {
+  std::unique_lock<std::mutex> guard;
+  if (chainLock_)
+    guard = std::unique_lock(*chainLock_);
+  MemoryBlob *target = newest_;
+  if (!target->chunk_ && rounded <= target->chunkSize_) {
+    target->chunk_.reset(new std::byte[target->chunkSize_]);
+  } else {
+    const size_t childSize = std::max(chunkSize_, rounded * 2);
+    target->child_.reset(new MemoryBlob(childSize));
+    target = target->child_.get();
+    target->chunk_.reset(new std::byte[target->chunkSize_]);
+    newest_ = target;
+  }
+  ++chunksTaken;
+  return target;
 }
 
 bool MemoryBlob::chunkContains(const void *address) const noexcept {
@@ -89,13 +94,12 @@ size_t MemoryBlob::childCount() const noexcept {
   return count;
 }
 
-long MemoryBlob::liveCount() noexcept { return liveBlobs.load(std::memory_order_relaxed); }
+long MemoryBlob::liveCount() noexcept { return liveBlobs; }
 
-uint64_t MemoryBlob::chunkAllocations() noexcept {
-  return chunksTaken.load(std::memory_order_relaxed);
-}
+uint64_t MemoryBlob::chunkAllocations() noexcept { return chunksTaken; }
 
 RegisteredMemoryBlob::RegisteredMemoryBlob(size_t size) : MemoryBlob(size) {
+  chainLock_ = &chain_;
   std::lock_guard<std::mutex> guard(blobLock());
   blobSet().insert(this);
 }
@@ -110,9 +114,11 @@ RegisteredMemoryBlob::~RegisteredMemoryBlob() {
 
 RegisteredMemoryBlob *RegisteredMemoryBlob::containing(const void *address) {
   std::lock_guard<std::mutex> guard(blobLock());
-  for (RegisteredMemoryBlob *blob : blobSet())
+  for (RegisteredMemoryBlob *blob : blobSet()) {
+    std::lock_guard<std::mutex> chain(blob->chain_);
     if (blob->contains(address))
       return blob;
+  }
   return nullptr;
 }
 

@@ -7,15 +7,18 @@
 // fit, so the common case costs exactly one heap allocation.
 //
 // Locking: an arena and its values are used by one thread at a time, so the
-// bump itself takes no lock; the process-wide lock is held where state is
-// shared between threads (taking a new chunk, the live-blob count and the
-// registry of RegisteredMemoryBlob).
+// bump itself takes no lock. A registered arena's chain of chunks is read by
+// the registry's look-up from other threads, so a registered arena takes its
+// own chain lock to add a chunk; the process-wide lock guards only the
+// registry itself. Nothing on the way of a Process call writes memory that
+// the calls of other threads write too: the diagnostic counts are kept per
+// thread.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -46,16 +49,24 @@ public:
   // Number of chained children (0 while everything fit into the first chunk).
   size_t childCount() const noexcept;
 
-  // Process-wide number of live arenas (children included).
+  // Arenas (children included) the calling thread made, less those it
+  // destroyed: a test's before and after show what a step leaked.
   static long liveCount() noexcept;
-  // Process-wide number of chunks taken from the heap since start; the
+  // Chunks the calling thread took from the heap since it started; the
   // benchmarks report allocations per decode from it.
   static uint64_t chunkAllocations() noexcept;
 
   static constexpr size_t kAlignment = 8;
 
+protected:
+  // Held while a chunk is added to the chain, when set (RegisteredMemoryBlob).
+  std::mutex *chainLock_ = nullptr;
+
 private:
   bool chunkContains(const void *address) const noexcept;
+  // The arena of the chain where a `rounded`-byte request goes once this
+  // one's newest chunk is full or missing.
+  MemoryBlob *addChunk(size_t rounded);
 
   size_t chunkSize_;
   size_t used_ = 0;
@@ -78,6 +89,9 @@ public:
   // Destroys the registry (at unload, once no registered arena is left);
   // the next registration makes a new one.
   static void releaseRegistry();
+
+private:
+  std::mutex chain_;
 };
 
 // Size of the arena a decoded program or a result evaluation gets.
