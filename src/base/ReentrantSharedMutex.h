@@ -60,33 +60,37 @@ public:
     mutex_.unlock();
   }
 
+  // The reader paths look at the thread's own depth first: a thread that
+  // holds a reader lock cannot hold the writer lock, and the depth lives in
+  // thread-local storage, whereas the writer's id shares its cache line with
+  // the lock that the calls of other threads write.
   void lock_shared() {
-    if (heldForWriting()) {
+    size_t &depth = readDepth();
+    if (depth == 0 && heldForWriting()) {
       ++writeDepth_; // a read inside the thread's own write
       return;
     }
-    size_t &depth = readDepth();
     if (depth == 0)
       mutex_.lock_shared();
     ++depth;
   }
   bool try_lock_shared() {
-    if (heldForWriting()) {
+    size_t &depth = readDepth();
+    if (depth == 0 && heldForWriting()) {
       ++writeDepth_;
       return true;
     }
-    size_t &depth = readDepth();
     if (depth == 0 && !mutex_.try_lock_shared())
       return false;
     ++depth;
     return true;
   }
   void unlock_shared() {
-    if (heldForWriting()) {
-      unlock();
+    size_t &depth = readDepth();
+    if (depth == 0) {
+      unlock(); // the end of a read inside the thread's own write
       return;
     }
-    size_t &depth = readDepth();
     if (--depth == 0)
       mutex_.unlock_shared();
   }
