@@ -168,7 +168,7 @@ IRefPtr<TranslationTree> FileManager::getTree(uint32_t deviceId) {
     throw KSXmsg(std::string("Could not find tree filename for device with ID = ") +
                  std::to_string(deviceId) +
                  ". The device might have been removed from the network configuration.");
-  const std::string extensionName = extensionFileName(deviceId, true);
+  const std::string extensionName = extensionNameOf(name);
 
   std::shared_ptr<CacheEntry> entry = entryFor(name);
   std::lock_guard guard(entry->lock);
@@ -199,7 +199,7 @@ IRefPtr<TranslationMap> FileManager::loadMap(const MapEntry &entry, const std::s
 
 IRefPtr<TranslationMap> FileManager::getMap(uint32_t deviceId) {
   const std::string name = deviceFileName(deviceId, false);
-  const std::string extensionName = extensionFileName(deviceId, false);
+  const std::string extensionName = extensionNameOf(name);
   IRefPtr<TranslationMap> map;
   {
     std::shared_ptr<MapEntry> entry = entryIn(mapLock_, maps_, name);

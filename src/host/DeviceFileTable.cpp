@@ -62,8 +62,9 @@ std::string deviceFileName(uint32_t deviceId, bool tree) {
 }
 
 std::string extensionFileName(uint32_t deviceId, bool tree) {
-  std::string name = deviceFileName(deviceId, tree);
-  return name.empty() ? name : "ext_" + name;
+  return extensionNameOf(deviceFileName(deviceId, tree));
 }
+
+std::string extensionNameOf(const std::string &name) { return name.empty() ? name : "ext_" + name; }
 
 } // namespace arxmod

@@ -43,5 +43,7 @@ private:
 std::string deviceFileName(uint32_t deviceId, bool tree);
 // "ext_" followed by the device's file name, or empty when that is empty.
 std::string extensionFileName(uint32_t deviceId, bool tree);
+// The extension file's name for a device file named `name`, the same way.
+std::string extensionNameOf(const std::string &name);
 
 } // namespace arxmod

@@ -28,23 +28,32 @@ size_t exclusionBucketsFor(size_t pairs) {
 }
 
 bool TranslationMap::prepare(const TranslationTree &tree) {
-  std::lock_guard preparing(prepareLock_);
   // Without a handle exclusion list nothing depends on the tree: devices of
   // one type with trees of their own then share the prepared map without
-  // taking its writer lock at every call.
-  if (initialized_ && (tree.creationStamp() == treeStamp_ || exclusions_.empty()))
+  // taking its writer lock at every call. A map already prepared is told
+  // without any lock, so that the calls for those devices write nothing
+  // they share.
+  const auto prepared = [&] {
+    return initialized_.load(std::memory_order_acquire) &&
+           (exclusions_.empty() ||
+            tree.creationStamp() == treeStamp_.load(std::memory_order_acquire));
+  };
+  if (prepared())
+    return false;
+  std::lock_guard preparing(prepareLock_);
+  if (prepared())
     return false;
   traceMessage("Preparing map.");
   std::unique_lock guard(lock_);
-  if (!initialized_) {
+  if (!initialized_.load(std::memory_order_relaxed)) {
     traceMessage("Initializing map.");
     markControlHandles();
-    initialized_ = true;
+    initialized_.store(true, std::memory_order_release);
   }
-  if (tree.creationStamp() != treeStamp_) {
+  if (tree.creationStamp() != treeStamp_.load(std::memory_order_relaxed)) {
     traceMessage("Updating tree references.");
     expandHandleExclusions(tree);
-    treeStamp_ = tree.creationStamp();
+    treeStamp_.store(tree.creationStamp(), std::memory_order_release);
   }
   traceMessage("Finished preparing map.");
   return true;

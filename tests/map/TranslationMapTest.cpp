@@ -258,14 +258,19 @@ TEST(TranslationMapTest, SizesTheExpandedExclusionTable) {
   }
 }
 
+// Look-ups, and a device whose tree stays the same (told without a lock that
+// the map is prepared), while another device's new trees prepare the map.
 TEST(TranslationMapTest, LooksUpWhilePreparingConcurrent) {
   auto map = readMap(kControlledMap);
+  const auto steadyTree = makeTree();
   std::atomic<bool> stop{false};
   std::thread reader([&] {
     while (!stop) {
       EXPECT_TRUE(map->contains(1));
+      EXPECT_EQ(map->entryFor(1), map->find(1).get());
       map->forEachEntry([](const TranslationInfo &) {});
       map->addressIndex();
+      map->prepare(*steadyTree);
     }
   });
   for (int i = 0; i < 200; ++i)
