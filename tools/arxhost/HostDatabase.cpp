@@ -30,9 +30,13 @@ HostDatabase::HostDatabase(sqlite3 *db, std::filesystem::path file)
     : db_(db), file_(std::move(file)) {}
 
 HostDatabase::HostDatabase(HostDatabase &&other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), file_(std::move(other.file_)) {}
+    : db_(std::exchange(other.db_, nullptr)), lastLogIdQuery_(std::move(other.lastLogIdQuery_)),
+      file_(std::move(other.file_)) {}
 
-HostDatabase::~HostDatabase() { sqlite3_close(db_); }
+HostDatabase::~HostDatabase() {
+  lastLogIdQuery_.reset(); // a statement left unfinalised would keep the file open
+  sqlite3_close(db_);
+}
 
 void HostDatabase::fail(const std::string &what) const {
   throw ToolError(file_.string() + ": " + what);
@@ -114,7 +118,14 @@ std::optional<std::string> HostDatabase::setting(const std::string &name) {
 }
 
 int64_t HostDatabase::lastLogId() {
-  SqlStatement last(db_, "SELECT IFNULL(MAX(ID),0) FROM SystemLog");
+  if (!lastLogIdQuery_)
+    lastLogIdQuery_ =
+        std::make_unique<SqlStatement>(db_, "SELECT IFNULL(MAX(ID),0) FROM SystemLog");
+  SqlStatement &last = *lastLogIdQuery_;
+  struct ResetAfterUse {
+    SqlStatement &statement;
+    ~ResetAfterUse() { statement.reset(); }
+  } resetAfterUse{last};
   return last.step() ? last.integer(0) : 0;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,8 @@
 struct sqlite3;
 
 namespace arxhost {
+
+class SqlStatement;
 
 class ToolError : public std::runtime_error {
 public:
@@ -165,6 +168,8 @@ private:
   [[noreturn]] void fail(const std::string &what) const;
 
   sqlite3 *db_;
+  // Prepared at its first use: a session asks it before every Process call.
+  std::unique_ptr<SqlStatement> lastLogIdQuery_;
   std::filesystem::path file_;
 };
 

@@ -34,4 +34,6 @@ std::string SqlStatement::text(int column) {
   return t ? reinterpret_cast<const char *>(t) : "";
 }
 
+void SqlStatement::reset() { sqlite3_reset(stmt_); }
+
 } // namespace arxhost

@@ -24,6 +24,8 @@ public:
   int64_t integer(int column);
   // The column's text; "" for NULL.
   std::string text(int column);
+  // Makes the statement ready to run again, with its bindings kept.
+  void reset();
 
 private:
   sqlite3 *db_;
