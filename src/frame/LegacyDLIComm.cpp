@@ -20,10 +20,10 @@ ExchangeResult exchangeOnce(const LegacyDLITransaction &origin, const ExchangeAd
   const std::vector<uint8_t> bytes = packet.toBytes();
 
   const int32_t capacity = origin.answerCapacity() > 0 ? origin.answerCapacity() : 0;
-  std::vector<uint8_t> replyBuffer(static_cast<size_t>(capacity));
+  uint8_t *replyBuffer = origin.replyBuffer();
   int32_t length = capacity;
   if (ArxExchangeCallback callback = origin.callback())
-    callback(origin.context(), bytes.data(), static_cast<int32_t>(bytes.size()), replyBuffer.data(),
+    callback(origin.context(), bytes.data(), static_cast<int32_t>(bytes.size()), replyBuffer,
              &length);
   else
     length = 0;
@@ -37,7 +37,7 @@ ExchangeResult exchangeOnce(const LegacyDLITransaction &origin, const ExchangeAd
     result.status = XL::ResponseTimeout;
     return result;
   }
-  ByteReader in(replyBuffer.data(), static_cast<size_t>(length));
+  ByteReader in(replyBuffer, static_cast<size_t>(length));
   try {
     DL_Info reply = DL_Info::read(in);
     result.status = XL::responseFromPacketStatus(reply.status);

@@ -10,6 +10,8 @@
 #include "frame/ARXTransaction.h"
 #include "frame/DL_Info.h"
 
+#include <vector>
+
 namespace arxmod {
 
 class LegacyDLITransaction : public XLARX::ENVLTransaction {
@@ -33,12 +35,18 @@ public:
   uint32_t context() const { return context_; }
   ArxExchangeCallback callback() const { return callback_; }
   int32_t answerCapacity() const { return answerCapacity_; }
+  // The buffer offered to the callback for a reply, answerCapacity() bytes.
+  // Made at the call's first exchange and reused by the later ones: a host's
+  // capacity is often far larger than any reply, and clearing it for every
+  // message cost more than the message.
+  uint8_t *replyBuffer() const;
 
 private:
   uint32_t context_;
   ArxExchangeCallback callback_;
   int32_t answerCapacity_; // bytes; also the reply capacity offered to the callback
   DL_Info packet_;
+  mutable std::vector<uint8_t> replyBuffer_;
 };
 
 } // namespace arxmod
