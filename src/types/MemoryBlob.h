@@ -10,9 +10,8 @@
 // bump itself takes no lock. A registered arena's chain of chunks is read by
 // the registry's look-up from other threads, so a registered arena takes its
 // own chain lock to add a chunk; the process-wide lock guards only the
-// registry itself. Nothing on the way of a Process call writes memory that
-// the calls of other threads write too: the diagnostic counts are kept per
-// thread.
+// registry itself. The diagnostic counts are kept per thread, so that the
+// arenas of concurrent calls write nothing in common.
 #pragma once
 
 #include <cstddef>
