@@ -159,18 +159,12 @@ void BM_ProcessMappedWarmReads(benchmark::State &state) { warmReads(state, kWarm
 BENCHMARK(BM_ProcessMappedWarmReads);
 
 // Calls per second (items_per_second) with 1, 2 and 4 threads, each reading
-// the 100 cached values of its own device; the median of five runs.
+// the 100 cached values of its own device.
 void BM_ProcessThroughputOwnDevicesMapped(benchmark::State &state) {
   host();
   warmReads(state, static_cast<uint16_t>(kWarmDevice + state.thread_index() % kWarmDevices));
 }
-BENCHMARK(BM_ProcessThroughputOwnDevicesMapped)
-    ->Threads(1)
-    ->Threads(2)
-    ->Threads(4)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ProcessThroughputOwnDevicesMapped)->Apply(arxmod::bench::throughputRuns);
 
 // The exchange callback with the meter's time measured, so it can be left
 // out of the call's.

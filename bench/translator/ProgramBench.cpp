@@ -91,7 +91,6 @@ BENCHMARK(BM_ProcessTreeProgram);
 
 // Calls per second (items_per_second) with 1, 2 and 4 threads, each calling
 // for its own device: calls for different devices share no lock on their way.
-// The median of five runs, since a shared machine's second core varies.
 void BM_ProcessThroughputOwnDevices(benchmark::State &state) {
   prepareHost();
   const auto device = static_cast<uint16_t>(kDevice + state.thread_index() % kThreadDevices);
@@ -106,13 +105,7 @@ void BM_ProcessThroughputOwnDevices(benchmark::State &state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_ProcessThroughputOwnDevices)
-    ->Threads(1)
-    ->Threads(2)
-    ->Threads(4)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ProcessThroughputOwnDevices)->Apply(arxmod::bench::throughputRuns);
 
 void BM_DecodeTreeProgram(benchmark::State &state) {
   const auto bytes = programBytes();

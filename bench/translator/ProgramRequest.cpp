@@ -37,4 +37,9 @@ std::vector<uint8_t> executeRequest(uint16_t device, const std::vector<uint8_t> 
   return packet.toBytes();
 }
 
+void throughputRuns(benchmark::internal::Benchmark *runs) {
+  runs->Threads(1)->Threads(2)->Threads(4)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(
+      true);
+}
+
 } // namespace arxmod::bench
