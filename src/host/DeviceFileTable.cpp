@@ -61,10 +61,6 @@ std::string deviceFileName(uint32_t deviceId, bool tree) {
   return DeviceFileTable::instance().fileName(deviceId, tree);
 }
 
-std::string extensionFileName(uint32_t deviceId, bool tree) {
-  return extensionNameOf(deviceFileName(deviceId, tree));
-}
-
 std::string extensionNameOf(const std::string &name) { return name.empty() ? name : "ext_" + name; }
 
 } // namespace arxmod

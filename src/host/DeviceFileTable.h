@@ -41,9 +41,8 @@ private:
 };
 
 std::string deviceFileName(uint32_t deviceId, bool tree);
-// "ext_" followed by the device's file name, or empty when that is empty.
-std::string extensionFileName(uint32_t deviceId, bool tree);
-// The extension file's name for a device file named `name`, the same way.
+// The extension file's name for a device file named `name`: "ext_" and the
+// name, or empty when the name is empty.
 std::string extensionNameOf(const std::string &name);
 
 } // namespace arxmod

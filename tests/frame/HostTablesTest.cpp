@@ -37,8 +37,8 @@ TEST_F(HostTablesTest, LooksUpTheFilesOfThisLibrarysDevicesOnly) {
   EXPECT_EQ(deviceFileName(10, true), "a.xml");
   EXPECT_EQ(deviceFileName(10, false), "mx.xml");
   EXPECT_EQ(deviceFileName(11, true), "");
-  EXPECT_EQ(extensionFileName(10, false), "ext_mx.xml");
-  EXPECT_EQ(extensionFileName(11, true), "");
+  EXPECT_EQ(extensionNameOf(deviceFileName(10, false)), "ext_mx.xml");
+  EXPECT_EQ(extensionNameOf(deviceFileName(11, true)), "");
   EXPECT_EQ(deviceFileName(12, true), ""); // served by another library
 }
 
