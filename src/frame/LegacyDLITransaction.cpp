@@ -26,8 +26,8 @@ LegacyDLITransaction::LegacyDLITransaction(ByteReader &request, uint32_t hostCon
 const DL_Info &LegacyDLITransaction::templatePacket() const { return packet_; }
 
 uint8_t *LegacyDLITransaction::replyBuffer() const {
-  if (replyBuffer_.empty() && answerCapacity_ > 0)
-    replyBuffer_.resize(static_cast<size_t>(answerCapacity_));
+  if (!replyBuffer_.data() && answerCapacity_ > 0)
+    replyBuffer_ = ReplyBufferPool::instance().borrow(static_cast<size_t>(answerCapacity_));
   return replyBuffer_.data();
 }
 

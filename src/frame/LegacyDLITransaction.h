@@ -9,8 +9,8 @@
 #include "arxmod/plugin.h"
 #include "frame/ARXTransaction.h"
 #include "frame/DL_Info.h"
+#include "frame/ReplyBufferPool.h"
 
-#include <vector>
 
 namespace arxmod {
 
@@ -35,10 +35,9 @@ public:
   uint32_t context() const { return context_; }
   ArxExchangeCallback callback() const { return callback_; }
   int32_t answerCapacity() const { return answerCapacity_; }
-  // The buffer offered to the callback for a reply, answerCapacity() bytes.
-  // Made at the call's first exchange and reused by the later ones: a host's
-  // capacity is often far larger than any reply, and clearing it for every
-  // message cost more than the message.
+  // The buffer offered to the callback for a reply, answerCapacity() bytes,
+  // or null when the capacity is 0. Borrowed from the ReplyBufferPool at the
+  // call's first exchange and kept for its later ones.
   uint8_t *replyBuffer() const;
 
 private:
@@ -46,7 +45,7 @@ private:
   ArxExchangeCallback callback_;
   int32_t answerCapacity_; // bytes; also the reply capacity offered to the callback
   DL_Info packet_;
-  mutable std::vector<uint8_t> replyBuffer_;
+  mutable ReplyBufferPool::Lease replyBuffer_;
 };
 
 } // namespace arxmod
