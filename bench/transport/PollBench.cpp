@@ -79,10 +79,10 @@ void BM_PollThroughPlugin(benchmark::State &state) {
   const std::vector<uint32_t> handles =
       DeviceFiles::load(session.database(), session.device()).readableHandles();
   for (auto _ : state) {
-    const std::vector<HandleResult> values = invokeEach(session, handles, 21);
+    const std::vector<HandleResult> values = invokeEach(session, handles, 21, ValueForm::Text);
     for (const HandleResult &value : values)
       if (value.error) {
-        state.SkipWithError(("read failed: " + value.text).c_str());
+        state.SkipWithError(("read failed: " + value.shown).c_str());
         return;
       }
     benchmark::DoNotOptimize(values.data());

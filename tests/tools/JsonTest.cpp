@@ -81,11 +81,10 @@ TEST(JsonTest, WritesTypedValuesByTheirKind) {
 }
 
 TEST(JsonTest, ReadLinesKeepTheirKeysInOrder) {
-  HandleResult good{"230.4", "230.4", std::nullopt};
+  HandleResult good{"230.4", std::nullopt};
   EXPECT_EQ(resultJson(272, "Vln a", good),
             R"({"handle": 272, "label": "Vln a", "value": 230.4, "error": null})");
-  HandleResult bad{"exception 9: Invalid object 999", "null",
-                   InvocationError{9, "Invalid object 999"}};
+  HandleResult bad{"null", InvocationError{9, "Invalid object 999"}};
   EXPECT_EQ(resultJson(2457, "", bad, "2026-12-09T14:02:03.123Z"),
             R"({"handle": 2457, "label": "", "value": null, )"
             R"("error": {"code": 9, "text": "Invalid object 999"}, )"

@@ -102,12 +102,12 @@ public:
   // The value of `handle` (or what `method` answers) as a number; none for
   // a failed read or a value that is no number.
   std::optional<double> number(uint32_t handle, uint32_t method = 21) {
-    const HandleResult result = invokeEach(session_, {handle}, method).front();
+    const HandleResult result = invokeEach(session_, {handle}, method, ValueForm::Json).front();
     if (result.error)
       return std::nullopt;
     char *end = nullptr;
-    const double value = std::strtod(result.json.c_str(), &end);
-    return end != result.json.c_str() && *end == 0 ? std::optional(value) : std::nullopt;
+    const double value = std::strtod(result.shown.c_str(), &end);
+    return end != result.shown.c_str() && *end == 0 ? std::optional(value) : std::nullopt;
   }
 
   // Reads `handle` until `ready` holds for its number; ToolError saying

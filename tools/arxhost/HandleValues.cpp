@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <limits>
 
 namespace arxhost {
 namespace {
@@ -40,47 +41,49 @@ std::string meaningOf(uint32_t code) {
   }
 }
 
-HandleResult failed(uint32_t code, std::string text) {
+HandleResult failed(uint32_t code, std::string text, ValueForm form) {
   if (text.empty())
     text = meaningOf(code);
   HandleResult result;
-  result.text = "exception " + std::to_string(code) + ": " + text;
-  result.json = "null";
+  result.shown = form == ValueForm::Json ? "null" : "exception " + std::to_string(code) + ": " + text;
   result.error = InvocationError{code, std::move(text)};
   return result;
 }
 
-// A number that a 32-bit float holds exactly (a meter's float register)
-// shows with the digits of a float ("68.948654"), not all those of the
-// double it travels in ("68.94865417480469"); anything else in its text form.
-std::string displayText(const arxmod::PICType &value) {
-  if (const auto *text = dynamic_cast<const arxmod::CharArrayBase *>(&value))
-    return text->text(); // a text as itself, not quoted
-  if (const auto *real = dynamic_cast<const arxmod::Float64Type *>(&value)) {
-    const double number = real->get();
-    const auto single = static_cast<float>(number);
-    if (std::isfinite(number) && static_cast<double>(single) == number) {
-      char digits[32];
-      const auto end = std::to_chars(digits, digits + sizeof digits, single).ptr;
-      return std::string(digits, end);
-    }
-  }
-  return oneLine(value);
-}
 
-HandleResult resultOf(const arxmod::PICType &value) {
+HandleResult resultOf(const arxmod::PICType &value, ValueForm form) {
   if (const auto *failure = dynamic_cast<const arxmod::ExceptionType *>(&value))
-    return failed(failure->code(), failure->text());
+    return failed(failure->code(), failure->text(), form);
   HandleResult result;
-  result.text = displayText(value);
-  result.json = valueJson(value);
+  result.shown = form == ValueForm::Json ? valueJson(value) : displayText(value);
   return result;
 }
 
 } // namespace
 
+std::string displayText(const arxmod::PICType &value) {
+  if (const auto *text = dynamic_cast<const arxmod::CharArrayBase *>(&value))
+    return text->text(); // a text as itself, not quoted
+  if (const auto *real = dynamic_cast<const arxmod::Float64Type *>(&value);
+      real && std::isfinite(real->get())) {
+    const double number = real->get();
+    // Beyond the float range the conversion itself would be undefined.
+    const bool fitsFloat = std::fabs(number) <= std::numeric_limits<float>::max() &&
+                           static_cast<double>(static_cast<float>(number)) == number;
+    char digits[32];
+    const auto end =
+        fitsFloat
+            ? std::to_chars(digits, digits + sizeof digits, static_cast<float>(number)).ptr
+            : std::to_chars(digits, digits + sizeof digits, number, std::chars_format::general, 16)
+                  .ptr;
+    return std::string(digits, end);
+  }
+  return oneLine(value);
+}
+
 std::vector<HandleResult> invokeEach(DeviceSession &session, const std::vector<uint32_t> &handles,
-                                     uint32_t method, const arxmod::PICType *argument) {
+                                     uint32_t method, ValueForm form,
+                                     const arxmod::PICType *argument) {
   arxmod::RegisteredMemoryBlob blob(arxmod::kProgramBlobSize);
   auto *program = blob.make<arxmod::Program>();
   for (const uint32_t handle : handles)
@@ -89,18 +92,18 @@ std::vector<HandleResult> invokeEach(DeviceSession &session, const std::vector<u
   std::vector<HandleResult> results;
   if (!outcome.answered(handles.size())) {
     const uint32_t code = outcome.processFailure.empty() ? kNoValue : kUnknownError;
-    results.assign(handles.size(), failed(code, outcome.failureText()));
+    results.assign(handles.size(), failed(code, outcome.failureText(), form));
     return results;
   }
   for (const arxmod::PICType *value : outcome.results)
-    results.push_back(resultOf(*value));
+    results.push_back(resultOf(*value, form));
   return results;
 }
 
 std::string resultJson(uint32_t handle, const std::string &label, const HandleResult &result,
                        const std::optional<std::string> &time) {
   JsonObject row;
-  row.add("handle", jsonInteger(handle)).add("label", jsonString(label)).add("value", result.json);
+  row.add("handle", jsonInteger(handle)).add("label", jsonString(label)).add("value", result.shown);
   if (result.error)
     row.add("error", JsonObject()
                          .add("code", jsonInteger(result.error->code))

@@ -34,10 +34,10 @@ public:
     firstFailure_.clear();
     for (size_t i = 0; i < results.size(); ++i) {
       if (!results[i].error) {
-        shown_[i] = results[i].text;
+        shown_[i] = results[i].shown;
         lastGood_[i] = tick;
       } else if (failures_++ == 0) {
-        firstFailure_ = std::to_string(handles_[i]) + " (" + labels_[i] + "): " + results[i].text;
+        firstFailure_ = std::to_string(handles_[i]) + " (" + labels_[i] + "): " + results[i].shown;
       }
     }
   }
@@ -104,7 +104,8 @@ int pollCommand(const std::filesystem::path &dbFile, const PollOptions &options,
   uint32_t next = clock.tickNow();
   bool anyFailed = false;
   for (uint64_t round = 1;; ++round) {
-    const std::vector<HandleResult> values = invokeEach(session, handles, 21);
+    const std::vector<HandleResult> values =
+        invokeEach(session, handles, 21, table ? ValueForm::Text : ValueForm::Json);
     const uint32_t tick = clock.tickNow();
     for (const HandleResult &value : values)
       anyFailed = anyFailed || value.error;

@@ -35,7 +35,8 @@ int readCommand(const std::filesystem::path &dbFile, const ReadOptions &options,
   const DeviceFiles files = DeviceFiles::loadTreeIfPossible(session.database(), session.device());
   const auto labels =
       readLabels(session, handles, [&files](uint32_t handle) { return files.name(handle); });
-  const std::vector<HandleResult> values = invokeEach(session, handles, 21);
+  const std::vector<HandleResult> values =
+      invokeEach(session, handles, 21, options.json ? ValueForm::Json : ValueForm::Text);
   bool allRead = true;
   TextTable table({"HANDLE", "LABEL", "VALUE", "UNITS"});
   for (size_t i = 0; i < handles.size(); ++i) {
@@ -43,7 +44,7 @@ int readCommand(const std::filesystem::path &dbFile, const ReadOptions &options,
     if (options.json)
       out << resultJson(handles[i], labels[i], values[i]) << "\n";
     else
-      table.add({std::to_string(handles[i]), labels[i], values[i].text,
+      table.add({std::to_string(handles[i]), labels[i], values[i].shown,
                  values[i].error ? "" : files.units(handles[i])});
   }
   if (!options.json)
@@ -61,7 +62,9 @@ int writeCommand(const std::filesystem::path &dbFile, const WriteOptions &option
   const std::vector<uint32_t> handles{handle};
   const std::string label =
       readLabels(session, handles, [&files](uint32_t h) { return files.name(h); }).front();
-  HandleResult result = invokeEach(session, handles, 22, value).front();
+  HandleResult result =
+      invokeEach(session, handles, 22, options.json ? ValueForm::Json : ValueForm::Text, value)
+          .front();
   // A meter command answers code 12 with the meter's word when it was
   // carried out: a success, whose text is shown beside the value.
   std::string done;
@@ -69,14 +72,14 @@ int writeCommand(const std::filesystem::path &dbFile, const WriteOptions &option
     done = " (" + result.error->text + ")";
     result.error.reset();
   }
-  if (!result.error)
-    result.json = valueJson(*value); // what was written
+  if (!result.error && options.json)
+    result.shown = valueJson(*value); // what was written
   const std::string target =
       std::to_string(handle) + (label.empty() ? std::string() : " (" + label + ")");
   if (options.json)
     out << resultJson(handle, label, result) << "\n";
   else if (result.error)
-    out << "write of " << options.value << " to " << target << " failed: " << result.text << "\n";
+    out << "write of " << options.value << " to " << target << " failed: " << result.shown << "\n";
   else
     out << "wrote " << options.value << " to " << target << done << "\n";
   return result.error ? 1 : 0;
