@@ -101,6 +101,31 @@ TEST_F(TcpTransportTest, ALateReplyIsNotTakenForTheNextRequestsReply) {
   EXPECT_EQ(call(*exchange, Bytes{3, 0, 20, 0, 1}).pdu(), (Bytes{3, 2, 0, 20}));
 }
 
+TEST_F(TcpTransportTest, FramesThatArriveTogetherAreEachTakenForTheirOwnRequest) {
+  // The first reply comes in one segment with a stray copy of itself and the
+  // first half of the second reply; the second half follows the second read.
+  ScriptedPeer peer([](int fd) {
+    const auto first = readRequest(fd);
+    if (!first)
+      return;
+    const Bytes second = mbapFrame(static_cast<uint16_t>(first->transaction + 1), 1,
+                                   Bytes{3, 2, 0, 20});
+    Bytes burst = mbapFrame(first->transaction, 1, kReadReply);
+    const Bytes stray = mbapFrame(first->transaction, 1, Bytes{3, 4, 0xEE, 0xEE, 0xEE, 0xEE});
+    burst.insert(burst.end(), stray.begin(), stray.end());
+    burst.insert(burst.end(), second.begin(), second.begin() + 5);
+    send(fd, burst);
+    if (readRequest(fd))
+      send(fd, Bytes(second.begin() + 5, second.end()));
+    readRequest(fd);
+  });
+  const auto exchange = open(peer.connection("?timeout=1000"));
+  EXPECT_EQ(call(*exchange, kRead).pdu(), kReadReply);
+  EXPECT_EQ(call(*exchange, {3, 0, 20, 0, 1}).pdu(), (Bytes{3, 2, 0, 20}));
+  EXPECT_EQ(exchange->lastFailure(), "");
+  EXPECT_EQ(peer.accepted(), 1);
+}
+
 TEST_F(TcpTransportTest, ReconnectsAfterTheServerDroppedTheConnection) {
   ScriptedPeer peer([](int fd) {
     const auto request = readRequest(fd);

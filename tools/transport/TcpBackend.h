@@ -8,11 +8,18 @@
 // a peer's stray frame) are read and dropped until the reply timeout. A frame whose
 // header cannot be trusted, or that stops half way, is a garbled reply and
 // ends the connection, so that the next exchange starts on a clean stream.
+//
+// Replies are read whole in one call where they arrived whole, with what
+// came behind them kept for the next frame: a poll sends many messages, and
+// each system call spared on each of them shows in its time.
 #pragma once
 
 #include "transport/Backend.h"
 #include "transport/ConnectionText.h"
 #include "transport/Io.h"
+#include "transport/Mbap.h"
+
+#include <array>
 
 namespace arxhost::transport {
 
@@ -32,6 +39,11 @@ private:
 
   // True when the kept connection is open and not closed by the peer.
   bool stillOpen();
+  // Reads until `count` bytes are unread, waiting for them until `deadline`.
+  IoResult fill(size_t count, uint32_t deadline);
+  // Drops the first `count` unread bytes: a frame taken.
+  void consume(size_t count);
+  void disconnect();
   Attempt send(uint8_t unit, std::span<const uint8_t> pdu, bool wantReply);
   BackendResult awaitReply(uint16_t transaction, uint8_t unit, size_t &received);
   BackendResult lost(const IoResult &read);
@@ -42,6 +54,10 @@ private:
   TcpAddress address_;
   FileDescriptor socket_;
   uint16_t transaction_ = 0;
+  // Bytes read from the connection and not yet taken as frames; room for
+  // two whole frames.
+  std::array<uint8_t, 2 * (kMbapHeaderSize + kMaxMbapLength)> unread_{};
+  size_t unreadCount_ = 0;
 };
 
 } // namespace arxhost::transport
