@@ -77,7 +77,8 @@ std::vector<uint8_t> requestPacket(const DeviceEntry &device,
 DeviceSession::DeviceSession(const std::filesystem::path &dbFile, const std::string &deviceName,
                              const std::filesystem::path &pluginFile, MeterNeed need)
     : database_(HostDatabase::open(dbFile)), device_(findDevice(database_, deviceName, need)),
-      pluginFile_(pluginFile) {
+      pluginFile_(pluginFile),
+      databaseFiles_(std::filesystem::absolute(database_.file()).parent_path()) {
   if (!device_.connection.empty()) {
     try {
       exchange_ = transport::openDeviceExchange({device_.port, device_.connection, device_.unit});
@@ -92,9 +93,17 @@ DeviceSession::DeviceSession(const std::filesystem::path &dbFile, const std::str
 
 DeviceSession::~DeviceSession() = default;
 
+int64_t DeviceSession::logMark() {
+  // Look first, then ask: a row written in between is seen by this answer
+  // or makes the next look say "changed".
+  if (databaseFiles_.changedSinceLastLook())
+    logMark_ = database_.lastLogId();
+  return logMark_;
+}
+
 std::optional<arxmod::DL_Info> DeviceSession::call(const std::vector<uint8_t> &request,
                                                    std::string &failure) {
-  const int64_t logMark = database_.lastLogId();
+  const int64_t mark = logMark();
   // One buffer for the answers of every call: a poll's rounds would
   // otherwise allocate and clear it each time.
   if (answer_.empty())
@@ -106,7 +115,7 @@ std::optional<arxmod::DL_Info> DeviceSession::call(const std::vector<uint8_t> &r
                                                       answer_, answerLength, &noMeter);
   if (!processed) {
     failure.clear();
-    for (const auto &entry : database_.logEntriesAfter(logMark))
+    for (const auto &entry : database_.logEntriesAfter(mark))
       failure += "\n  system log [" + std::to_string(entry.priority) + "] " + entry.origin + ": " +
                  entry.text;
     return std::nullopt;

@@ -15,6 +15,7 @@
 // timeout), which is all a program on the tree alone needs.
 #pragma once
 
+#include "FileChangeWatch.h"
 #include "HostDatabase.h"
 #include "PluginLibrary.h"
 #include "frame/DL_Info.h"
@@ -82,12 +83,18 @@ public:
   ProgramOutcome execute(const arxmod::Program &program);
 
 private:
+  // The newest SystemLog row before a call; the rows after it are what a
+  // failed call added. Asked of the database only when its files changed.
+  int64_t logMark();
+
   HostDatabase database_;
   DeviceEntry device_;
   std::filesystem::path pluginFile_;
   std::unique_ptr<transport::DeviceExchange> exchange_;
   std::unique_ptr<PluginLibrary> plugin_;
   std::vector<uint8_t> answer_; // the answer packet of the last call
+  FileChangeWatch databaseFiles_;
+  int64_t logMark_ = 0;
 };
 
 // The packet of a request envelope (from node 1 to the device) carrying `body`.
