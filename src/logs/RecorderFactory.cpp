@@ -64,12 +64,12 @@ uint32_t logDepth(const ModuleObj &module, const TreeReader &tree) {
 }
 
 const RegisterObj *logRegisterOf(const TreeReader &tree, uint32_t handle) {
-  const auto *object = dynamic_cast<const RegisterObj *>(tree.find(handle));
-  if (!object)
+  // The class number first: every read asks, and few objects are logs.
+  const ARXObj *object = tree.find(handle);
+  if (!object || (object->classNumber() != kLogRegisterClass &&
+                  object->classNumber() != kEventLogRegisterClass))
     return nullptr;
-  const uint32_t registerClass = object->classNumber();
-  return registerClass == kLogRegisterClass || registerClass == kEventLogRegisterClass ? object
-                                                                                       : nullptr;
+  return dynamic_cast<const RegisterObj *>(object);
 }
 
 IRefPtr<BufRecorder> makeRecorder(LogKey key, const TreeReader &tree, uint32_t position,

@@ -68,6 +68,7 @@ void ModbusTransaction::addRequest(IRefPtr<XL::Request> request) {
     throw KSXmsg("Not a Modbus request");
   const bool write = placement_.place(*modbus, requests().size());
   collected_.emplace_back(modbus->scattered ? modbus->item().numberOfRegisters : 0);
+  answered_.push_back(false);
   XL::SerialTransaction::addRequest(std::move(request));
   if (write)
     close(); // a write goes out in this pass, alone
@@ -178,14 +179,14 @@ void ModbusTransaction::collectScattered(const MessageItem &item, const ModbusRe
 void ModbusTransaction::answerRequests(const MessageItem &item, XL::ResponseStatus status,
                                        const ModbusReply *reply, uint32_t sequence) {
   for (size_t i = requests().size(); i-- > 0;) {
-    if (dynamic_cast<const ModbusResponse *>(responses()[i].get()) ||
-        !placement_.answers(item, request(i), i))
+    if (answered_[i] || !placement_.answers(item, request(i), i))
       continue;
     IRefPtr<ModbusResponse> response = responseFor(item, i, reply, sequence);
     if (!response)
       continue; // a scattered read still waiting for registers
     response->status = status;
     setResponse(i, response);
+    answered_[i] = true;
   }
 }
 

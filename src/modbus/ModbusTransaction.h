@@ -109,6 +109,7 @@ private:
 
   MessagePlacement placement_;
   std::vector<Collected> collected_; // per request index; empty for requests not scattered
+  std::vector<bool> answered_;       // per request index: its response is set
 };
 
 } // namespace XLARX
