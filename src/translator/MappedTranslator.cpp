@@ -172,11 +172,9 @@ void MappedTranslator::handleResponse(const IRefPtr<XL::Request> &request,
       setStatus(response->status);
     return;
   }
-  const arxmod::Clock &clock = arxmod::currentClock();
-  if (isConfigWrite(*request))
-    state_.configTime.store(arxmod::unixWholeSeconds(clock.wallNow()));
-  state_.lastGoodTick.store(clock.tickNow());
-  state_.goodReplySeen.store(true);
+  // The times are taken once for all replies of the pass, in distribute.
+  passReplies_.good = true;
+  passReplies_.configWritten = passReplies_.configWritten || isConfigWrite(*request);
 }
 
 PICType *MappedTranslator::evaluateRead(uint32_t handle, arxmod::MemoryBlob &blob) {
@@ -193,12 +191,19 @@ PICType *MappedTranslator::evaluateRead(uint32_t handle, arxmod::MemoryBlob &blo
 }
 
 void MappedTranslator::distribute(XL::Transaction &subTransaction, XL::Transaction &transaction) {
+  passReplies_ = {};
   TreeTranslator::distribute(subTransaction, transaction);
-  if (pending_.empty())
+  if (pending_.empty() && !passReplies_.good)
     return;
   const arxmod::Clock &clock = arxmod::currentClock();
   const uint32_t tick = clock.tickNow();
   const arxmod::WallTime wall = clock.wallNow();
+  if (passReplies_.configWritten)
+    state_.configTime.store(arxmod::unixWholeSeconds(wall));
+  if (passReplies_.good) {
+    state_.lastGoodTick.store(tick);
+    state_.goodReplySeen.store(true);
+  }
   arxmod::MemoryBlob blob(arxmod::kProgramBlobSize);
   while (!pending_.empty()) {
     const uint32_t handle = pending_.front();

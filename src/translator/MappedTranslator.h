@@ -155,6 +155,11 @@ private:
   std::deque<uint32_t> refreshQueue_;
   std::unordered_set<uint32_t> refreshed_; // queued for refresh in this call
   std::unordered_set<uint32_t> preparing_; // references being prepared, for cycles
+  // What the replies of the pass being distributed showed.
+  struct PassReplies {
+    bool good = false;          // a reply came good
+    bool configWritten = false; // a setup write was carried out
+  } passReplies_;
   arxmod::MemoryBlob voidBlob_{64};
   arxmod::PICType *const void_; // the argument of the refresh and probe reads
 };
