@@ -12,6 +12,8 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <type_traits>
+#include <typeinfo>
 
 namespace arxhost {
 namespace {
@@ -41,6 +43,14 @@ std::string meaningOf(uint32_t code) {
   }
 }
 
+// `value` as `Final` when that is its class: a type comparison, where a
+// dynamic_cast would walk the class hierarchy comparing type names. A poll
+// asks this of every value.
+template <typename Final> const Final *exactly(const arxmod::PICType &value) {
+  static_assert(std::is_final_v<Final>);
+  return typeid(value) == typeid(Final) ? static_cast<const Final *>(&value) : nullptr;
+}
+
 HandleResult failed(uint32_t code, std::string text, ValueForm form) {
   if (text.empty())
     text = meaningOf(code);
@@ -52,7 +62,7 @@ HandleResult failed(uint32_t code, std::string text, ValueForm form) {
 
 
 HandleResult resultOf(const arxmod::PICType &value, ValueForm form) {
-  if (const auto *failure = dynamic_cast<const arxmod::ExceptionType *>(&value))
+  if (const auto *failure = exactly<arxmod::ExceptionType>(value))
     return failed(failure->code(), failure->text(), form);
   HandleResult result;
   result.shown = form == ValueForm::Json ? valueJson(value) : displayText(value);
@@ -62,10 +72,7 @@ HandleResult resultOf(const arxmod::PICType &value, ValueForm form) {
 } // namespace
 
 std::string displayText(const arxmod::PICType &value) {
-  if (const auto *text = dynamic_cast<const arxmod::CharArrayBase *>(&value))
-    return text->text(); // a text as itself, not quoted
-  if (const auto *real = dynamic_cast<const arxmod::Float64Type *>(&value);
-      real && std::isfinite(real->get())) {
+  if (const auto *real = exactly<arxmod::Float64Type>(value); real && std::isfinite(real->get())) {
     const double number = real->get();
     // Beyond the float range the conversion itself would be undefined.
     const bool fitsFloat = std::fabs(number) <= std::numeric_limits<float>::max() &&
@@ -78,6 +85,8 @@ std::string displayText(const arxmod::PICType &value) {
                   .ptr;
     return std::string(digits, end);
   }
+  if (const auto *text = dynamic_cast<const arxmod::CharArrayBase *>(&value))
+    return text->text(); // a text as itself, not quoted
   return oneLine(value);
 }
 
