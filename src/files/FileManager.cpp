@@ -198,6 +198,21 @@ IRefPtr<TranslationMap> FileManager::loadMap(const MapEntry &entry, const std::s
 }
 
 IRefPtr<TranslationMap> FileManager::getMap(uint32_t deviceId) {
+  IRefPtr<TranslationMap> map = cachedMap(deviceId);
+  // Outside the entry's lock: the tree has its own, and the map its
+  // preparation lock. A preparation that fails leaves the map cached and is
+  // tried again at the next call, when the tree may have been fixed.
+  map->prepare(*getTree(deviceId));
+  return map;
+}
+
+IRefPtr<TranslationMap> FileManager::getMap(uint32_t deviceId, const TranslationTree &tree) {
+  IRefPtr<TranslationMap> map = cachedMap(deviceId);
+  map->prepare(tree);
+  return map;
+}
+
+IRefPtr<TranslationMap> FileManager::cachedMap(uint32_t deviceId) {
   const std::string name = deviceFileName(deviceId, false);
   const std::string extensionName = extensionNameOf(name);
   IRefPtr<TranslationMap> map;
@@ -224,10 +239,6 @@ IRefPtr<TranslationMap> FileManager::getMap(uint32_t deviceId) {
       throw KSXmsg("Cannot find translator map file '" + name + "'");
     map = entry->map;
   }
-  // Outside the entry's lock: the tree has its own, and the map its
-  // preparation lock. A preparation that fails leaves the map cached and is
-  // tried again at the next call, when the tree may have been fixed.
-  map->prepare(*getTree(deviceId));
   return map;
 }
 

@@ -62,6 +62,9 @@ public:
   // message when the tree lacks an excluded handle (the map stays cached and
   // is prepared again at the next call).
   IRefPtr<TranslationMap> getMap(uint32_t deviceId);
+  // The same, prepared against `tree`: the device's tree that the caller
+  // has just taken from getTree, which spares a second look-up of it.
+  IRefPtr<TranslationMap> getMap(uint32_t deviceId, const TranslationTree &tree);
 
   // Milliseconds between two looks at one file: the host's refresh period,
   // or ARXMOD_FILE_RECHECK_MS when set, unless changed here (tests do).
@@ -109,6 +112,9 @@ private:
   IRefPtr<ObjList> loadOrExplain(const std::string &path) const;
   IRefPtr<TranslationMap> loadMap(const MapEntry &entry, const std::string &name,
                                   const std::string &extensionName) const;
+  // The device's map from the cache, read again when its files changed; not
+  // yet prepared.
+  IRefPtr<TranslationMap> cachedMap(uint32_t deviceId);
 
   std::mutex lock_; // guards trees_ alone
   std::unordered_map<std::string, std::shared_ptr<CacheEntry>> trees_;

@@ -62,7 +62,7 @@ bool MappedTranslator::updateMapAndTree() {
   IRefPtr<arxmod::TranslationTree> tree = loadTree();
   if (!tree)
     throw arxmod::KSXmsg("Tree missing");
-  IRefPtr<arxmod::TranslationMap> map = loadMap();
+  IRefPtr<arxmod::TranslationMap> map = loadMap(*tree);
   if (!map)
     throw arxmod::KSXmsg("Translation map missing");
   if (map != current_.map) {
@@ -72,7 +72,6 @@ bool MappedTranslator::updateMapAndTree() {
   if (tree == current_.tree && map == current_.map)
     return false;
   trace("Updating map and tree information.");
-  map->prepare(*tree);
   current_.tree = std::move(tree);
   current_.map = std::move(map);
   state_.configTime.store(arxmod::unixWholeSeconds(arxmod::currentClock().wallNow()));

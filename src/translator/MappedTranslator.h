@@ -62,9 +62,10 @@ public:
                              const arxmod::IRefPtr<XL::Response> &response) = 0;
   // True when the end of a pass should not refresh the cache.
   virtual bool skipRefresh() const = 0;
-  // The device's current tree and map (from the file caches).
+  // The device's current tree (from the file cache).
   virtual arxmod::IRefPtr<arxmod::TranslationTree> loadTree() = 0;
-  virtual arxmod::IRefPtr<arxmod::TranslationMap> loadMap() = 0;
+  // The device's map, prepared against `tree`, its tree from loadTree.
+  virtual arxmod::IRefPtr<arxmod::TranslationMap> loadMap(const arxmod::TranslationTree &tree) = 0;
   // True for a write that changes the device's configuration.
   virtual bool isConfigWrite(const XL::Request &request) const = 0;
   // Added to the configuration time in the setup counters.

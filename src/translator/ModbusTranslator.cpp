@@ -69,8 +69,8 @@ IRefPtr<arxmod::TranslationTree> ModbusTranslator::loadTree() {
   return arxmod::FileManager::instance().getTree(deviceId());
 }
 
-IRefPtr<arxmod::TranslationMap> ModbusTranslator::loadMap() {
-  return arxmod::FileManager::instance().getMap(deviceId());
+IRefPtr<arxmod::TranslationMap> ModbusTranslator::loadMap(const arxmod::TranslationTree &tree) {
+  return arxmod::FileManager::instance().getMap(deviceId(), tree);
 }
 
 bool ModbusTranslator::isConfigWrite(const XL::Request &request) const {

@@ -62,7 +62,7 @@ public:
   // True while this call holds any reply.
   bool skipRefresh() const override { return !responseStore_.empty(); }
   arxmod::IRefPtr<arxmod::TranslationTree> loadTree() override;
-  arxmod::IRefPtr<arxmod::TranslationMap> loadMap() override;
+  arxmod::IRefPtr<arxmod::TranslationMap> loadMap(const arxmod::TranslationTree &tree) override;
   bool isConfigWrite(const XL::Request &request) const override;
   uint32_t baseNumber() const override { return 0; }
   bool prepareDeviceRequest(const arxmod::TranslationInfo &entry, const arxmod::ARXObj *object,
