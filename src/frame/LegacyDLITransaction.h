@@ -11,7 +11,6 @@
 #include "frame/DL_Info.h"
 #include "frame/ReplyBufferPool.h"
 
-
 namespace arxmod {
 
 class LegacyDLITransaction : public XLARX::ENVLTransaction {

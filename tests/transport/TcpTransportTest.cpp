@@ -108,8 +108,8 @@ TEST_F(TcpTransportTest, FramesThatArriveTogetherAreEachTakenForTheirOwnRequest)
     const auto first = readRequest(fd);
     if (!first)
       return;
-    const Bytes second = mbapFrame(static_cast<uint16_t>(first->transaction + 1), 1,
-                                   Bytes{3, 2, 0, 20});
+    const Bytes second =
+        mbapFrame(static_cast<uint16_t>(first->transaction + 1), 1, Bytes{3, 2, 0, 20});
     Bytes burst = mbapFrame(first->transaction, 1, kReadReply);
     const Bytes stray = mbapFrame(first->transaction, 1, Bytes{3, 4, 0xEE, 0xEE, 0xEE, 0xEE});
     burst.insert(burst.end(), stray.begin(), stray.end());

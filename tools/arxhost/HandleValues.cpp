@@ -55,11 +55,11 @@ HandleResult failed(uint32_t code, std::string text, ValueForm form) {
   if (text.empty())
     text = meaningOf(code);
   HandleResult result;
-  result.shown = form == ValueForm::Json ? "null" : "exception " + std::to_string(code) + ": " + text;
+  result.shown =
+      form == ValueForm::Json ? "null" : "exception " + std::to_string(code) + ": " + text;
   result.error = InvocationError{code, std::move(text)};
   return result;
 }
-
 
 HandleResult resultOf(const arxmod::PICType &value, ValueForm form) {
   if (const auto *failure = exactly<arxmod::ExceptionType>(value))
