@@ -26,7 +26,7 @@ bool MappedTranslator::readyForPrograms(XL::Transaction &transaction,
     return true;
   }
   Cache &cache = *current_.cache;
-  const uint32_t now = arxmod::currentClock().tickNow();
+  const uint32_t now = passTick();
   if (refreshQueue_.empty()) {
     std::vector<uint32_t> due;
     cache.collectDue(

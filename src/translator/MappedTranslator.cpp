@@ -93,9 +93,16 @@ void MappedTranslator::begin(XL::Transaction &transaction) {
     }
   }
   pending_.reset(current_.cache);
+  passTick_.reset();
   refreshQueue_.clear();
   refreshed_.clear();
   TreeTranslator::begin(transaction);
+}
+
+uint32_t MappedTranslator::passTick() {
+  if (!passTick_)
+    passTick_ = arxmod::currentClock().tickNow();
+  return *passTick_;
 }
 
 bool MappedTranslator::prepareInvocation(uint32_t handle, uint32_t method, PICType *argument,
@@ -111,7 +118,7 @@ bool MappedTranslator::prepareInvocation(uint32_t handle, uint32_t method, PICTy
     return prepareLabelSources(*entry->dynamicLabel, argument, transaction, subTransaction);
 
   Cache &cache = *current_.cache;
-  const uint32_t now = arxmod::currentClock().tickNow();
+  const uint32_t now = passTick();
   if (cache.checkRead(handle, now, pending_) == Cache::ReadNeed::Stands)
     return true;
   if (method == 21)
@@ -191,6 +198,7 @@ PICType *MappedTranslator::evaluateRead(uint32_t handle, arxmod::MemoryBlob &blo
 
 void MappedTranslator::distribute(XL::Transaction &subTransaction, XL::Transaction &transaction) {
   passReplies_ = {};
+  passTick_.reset();
   TreeTranslator::distribute(subTransaction, transaction);
   if (pending_.empty() && !passReplies_.good)
     return;

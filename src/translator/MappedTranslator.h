@@ -32,6 +32,7 @@
 
 #include <atomic>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -148,6 +149,11 @@ private:
   arxmod::PICType *withDeviceName(arxmod::PICType *label);
   arxmod::PICType *withoutExcluded(arxmod::PICType *handles);
   bool meterQuietTooLong() const;
+  // The tick count of the pass being prepared, read at its first use and
+  // forgotten at the start of a call and when the pass's replies are
+  // distributed. No device traffic happens while a pass is prepared, so one
+  // reading serves every handle it asks about.
+  uint32_t passTick();
 
   const uint32_t deviceId_;
   DeviceState &state_;
@@ -161,6 +167,7 @@ private:
     bool good = false;          // a reply came good
     bool configWritten = false; // a setup write was carried out
   } passReplies_;
+  std::optional<uint32_t> passTick_;
   arxmod::MemoryBlob voidBlob_{64};
   arxmod::PICType *const void_; // the argument of the refresh and probe reads
 };

@@ -115,6 +115,28 @@ TEST_F(MappedTranslatorTest, SetupRegistersRefreshAtTheHighRate) {
   }
 }
 
+TEST_F(MappedTranslatorTest, APassAfterTheMeterTookTimeJudgesAgesByTheNewTime) {
+  // The write to 0x103 goes out alone in the call's first pass, and the
+  // meter takes two seconds over it; the read of 0x101 in the second pass
+  // then finds its value 11 s old, past the 10 s limit.
+  const uint16_t device = addDevice(
+      *meterTree(), entry(0x101, 1, "CacheSpec='C'") + entry(0x103, 3, "RequestType='RW'"));
+  meter().withUnit(1, [this](RegisterBank &bank) {
+    bank.onWrite(Table::HoldingRegisters, 3, 1, [this](RegisterBank &, const sim::Access &) {
+      clock().advance(2s);
+      return uint8_t{0};
+    });
+  });
+  EXPECT_EQ(requestsOf(device, {{0x101, 21}}), 1u);
+  clock().advance(9s);
+  set(1, 77);
+  Answer answer;
+  const auto seven = [](MemoryBlob &blob) -> PICType * { return blob.make<UnsignedType>(7u); };
+  EXPECT_EQ(requestsOf(device, {{0x103, 22, seven}, {0x101, 21}}, &answer), 2u);
+  ASSERT_EQ(answer.results.size(), 2u);
+  EXPECT_EQ(answer.results[1], "77");
+}
+
 TEST_F(MappedTranslatorTest, QuietMeterIsProbed) {
   const uint16_t device = addDevice(*meterTree(), entry(0x101, 1) + entry(0x102, 2));
   const std::vector<Invocation> treeOnly = {{0x100, 2}};
