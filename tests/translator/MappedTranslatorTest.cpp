@@ -119,8 +119,8 @@ TEST_F(MappedTranslatorTest, APassAfterTheMeterTookTimeJudgesAgesByTheNewTime) {
   // The write to 0x103 goes out alone in the call's first pass, and the
   // meter takes two seconds over it; the read of 0x101 in the second pass
   // then finds its value 11 s old, past the 10 s limit.
-  const uint16_t device = addDevice(
-      *meterTree(), entry(0x101, 1, "CacheSpec='C'") + entry(0x103, 3, "RequestType='RW'"));
+  const uint16_t device = addDevice(*meterTree(), entry(0x101, 1, "CacheSpec='C'") +
+                                                      entry(0x103, 3, "RequestType='RW'"));
   meter().withUnit(1, [this](RegisterBank &bank) {
     bank.onWrite(Table::HoldingRegisters, 3, 1, [this](RegisterBank &, const sim::Access &) {
       clock().advance(2s);
