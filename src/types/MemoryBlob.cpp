@@ -4,22 +4,35 @@
 #include "base/ProcessSingleton.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <mutex>
 #include <unordered_set>
 
 namespace arxmod {
 namespace {
 
-std::mutex &blobLock() {
-  static std::mutex lock;
-  return lock;
+constexpr size_t kRegistryShards = 16;
+using BlobSet = std::unordered_set<RegisteredMemoryBlob *>;
+
+// The shard locks outlive the registry (std::mutex needs no destructor), so
+// an arena dropped after the registry's release still finds its lock.
+std::array<std::mutex, kRegistryShards> &shardLocks() {
+  static std::array<std::mutex, kRegistryShards> locks;
+  return locks;
 }
 thread_local long liveBlobs = 0;
 thread_local uint64_t chunksTaken = 0;
 
-constinit ProcessSingleton<std::unordered_set<RegisteredMemoryBlob *>> registeredBlobs;
+constinit ProcessSingleton<std::array<BlobSet, kRegistryShards>> registeredBlobs;
 
-std::unordered_set<RegisteredMemoryBlob *> &blobSet() { return registeredBlobs.get(); }
+// Threads take the shards in turn, the first time each makes an arena.
+size_t threadShard() {
+  static std::atomic<size_t> nextShard{0};
+  thread_local const size_t shard =
+      nextShard.fetch_add(1, std::memory_order_relaxed) % kRegistryShards;
+  return shard;
+}
 
 size_t roundUp8(size_t count) {
   return (count + MemoryBlob::kAlignment - 1) & ~(MemoryBlob::kAlignment - 1);
@@ -98,37 +111,48 @@ long MemoryBlob::liveCount() noexcept { return liveBlobs; }
 
 uint64_t MemoryBlob::chunkAllocations() noexcept { return chunksTaken; }
 
-RegisteredMemoryBlob::RegisteredMemoryBlob(size_t size) : MemoryBlob(size) {
+RegisteredMemoryBlob::RegisteredMemoryBlob(size_t size) : MemoryBlob(size), shard_(threadShard()) {
   chainLock_ = &chain_;
-  std::lock_guard<std::mutex> guard(blobLock());
-  blobSet().insert(this);
+  std::lock_guard<std::mutex> guard(shardLocks()[shard_]);
+  registeredBlobs.get()[shard_].insert(this);
 }
 
 RegisteredMemoryBlob::~RegisteredMemoryBlob() {
-  std::lock_guard<std::mutex> guard(blobLock());
+  std::lock_guard<std::mutex> guard(shardLocks()[shard_]);
   // A blob outliving the registry's release (a static one) has nothing to
   // leave, and must not make a new registry.
-  if (auto *set = registeredBlobs.existing())
-    set->erase(this);
+  if (auto *shards = registeredBlobs.existing())
+    (*shards)[shard_].erase(this);
 }
 
+// The registry is looked at under a shard's lock only: its release takes
+// every shard lock.
 RegisteredMemoryBlob *RegisteredMemoryBlob::containing(const void *address) {
-  std::lock_guard<std::mutex> guard(blobLock());
-  for (RegisteredMemoryBlob *blob : blobSet()) {
-    std::lock_guard<std::mutex> chain(blob->chain_);
-    if (blob->contains(address))
-      return blob;
+  for (size_t shard = 0; shard < kRegistryShards; ++shard) {
+    std::lock_guard<std::mutex> guard(shardLocks()[shard]);
+    for (RegisteredMemoryBlob *blob : registeredBlobs.get()[shard]) {
+      std::lock_guard<std::mutex> chain(blob->chain_);
+      if (blob->contains(address))
+        return blob;
+    }
   }
   return nullptr;
 }
 
 size_t RegisteredMemoryBlob::registeredCount() {
-  std::lock_guard<std::mutex> guard(blobLock());
-  return blobSet().size();
+  size_t count = 0;
+  for (size_t shard = 0; shard < kRegistryShards; ++shard) {
+    std::lock_guard<std::mutex> guard(shardLocks()[shard]);
+    count += registeredBlobs.get()[shard].size();
+  }
+  return count;
 }
 
 void RegisteredMemoryBlob::releaseRegistry() {
-  std::lock_guard<std::mutex> guard(blobLock());
+  // In shard order, the only order in which anyone holds two shard locks.
+  std::array<std::unique_lock<std::mutex>, kRegistryShards> held;
+  for (size_t shard = 0; shard < kRegistryShards; ++shard)
+    held[shard] = std::unique_lock<std::mutex>(shardLocks()[shard]);
   registeredBlobs.release();
 }
 

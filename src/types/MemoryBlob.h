@@ -9,9 +9,11 @@
 // Locking: an arena and its values are used by one thread at a time, so the
 // bump itself takes no lock. A registered arena's chain of chunks is read by
 // the registry's look-up from other threads, so a registered arena takes its
-// own chain lock to add a chunk; the process-wide lock guards only the
-// registry itself. The diagnostic counts are kept per thread, so that the
-// arenas of concurrent calls write nothing in common.
+// own chain lock to add a chunk. The registry is split into shards, each
+// with its own lock, and a thread enters its arenas in a shard of its own
+// (while there are no more threads than shards), so that arenas made and
+// dropped by concurrent calls take no lock in common. The diagnostic counts
+// are kept per thread for the same reason.
 #pragma once
 
 #include <cstddef>
@@ -91,6 +93,7 @@ public:
 
 private:
   std::mutex chain_;
+  size_t shard_; // the registry shard it is entered in
 };
 
 // Size of the arena a decoded program or a result evaluation gets.

@@ -83,6 +83,24 @@ TEST(MemoryBlobConcurrentTest, ArenasOnSeveralThreadsStayApart) {
   EXPECT_EQ(misplaced.load(), 0);
 }
 
+// An arena made on one thread and dropped on another leaves the registry.
+TEST(MemoryBlobConcurrentTest, ArenasDroppedOnAnotherThreadLeaveTheRegistry) {
+  const size_t before = RegisteredMemoryBlob::registeredCount();
+  std::vector<std::unique_ptr<RegisteredMemoryBlob>> made;
+  std::thread maker([&made] {
+    for (int i = 0; i < 50; ++i)
+      made.push_back(std::make_unique<RegisteredMemoryBlob>(64));
+  });
+  maker.join();
+  EXPECT_EQ(RegisteredMemoryBlob::registeredCount(), before + 50);
+  const void *inFirst = made.front()->allocate(8);
+  EXPECT_EQ(RegisteredMemoryBlob::containing(inFirst), made.front().get());
+  std::thread dropper([&made] { made.clear(); });
+  dropper.join();
+  EXPECT_EQ(RegisteredMemoryBlob::registeredCount(), before);
+  EXPECT_EQ(RegisteredMemoryBlob::containing(inFirst), nullptr);
+}
+
 TEST(MixinRegisteredBlobTest, ValueOutsideItsArenaIsRefusedWhileCheckIsOn) {
   MemoryBlob blob(64);
   alignas(8) unsigned char storage[sizeof(UnsignedType)];
