@@ -12,7 +12,9 @@
 //                      cached values that are due (the refresh)
 //   prepareInvocation  per statement: fresh cached value, or device requests
 //   handleResponse     per reply: decode it (applyResponse), note the status
+//                      and whether it came good
 //   distribute         after each exchange: store this call's pending reads
+//                      and the time of the last good reply
 //   endOfPass          refresh when nothing else was asked; probe the meter
 //                      after 60 s without a good reply
 //   invoke             per statement at the answer: exclusion, cache, the
