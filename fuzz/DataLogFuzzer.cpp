@@ -60,7 +60,7 @@ void checkRecords(const XLARX::DataLogRecorder &log) {
   if (records->structureCount() > kDepth)
     __builtin_trap();
   for (size_t r = 0; r < records->structureCount(); ++r) {
-    const uint32_t sequence = records->at(r)->recordNumber();
+    const uint64_t sequence = records->at(r)->recordNumber();
     if (sequence >= log.position() || sequence + kDepth < log.position() ||
         records->at(r)->values()->count() != kSources.size())
       __builtin_trap();

@@ -273,7 +273,11 @@ void DataLogRecorder::RestoreRecordData(const ReadOnlyFile &file, uint64_t size)
   const size_t recordSize = config_.recordSize();
   auto valid = [&](uint32_t slot) {
     const uint8_t *bytes = records.data() + size_t{slot} * recordSize;
-    if (!crc16Matches({bytes, recordSize}) || recordSequence(bytes) % config_.depth != slot)
+    // The last sequence number has no position after it; a file claiming it
+    // would wrap the log's position to 0 and hide every other record.
+    const uint32_t sequence = recordSequence(bytes);
+    if (!crc16Matches({bytes, recordSize}) || sequence == UINT32_MAX ||
+        sequence % config_.depth != slot)
       return false;
     for (uint32_t j = 0; j < config_.valuesPerRecord; ++j)
       if (!knownRecordValueType(bytes + kRecordHeadSize + kRecordValueSize * j))

@@ -150,6 +150,21 @@ TEST_F(DataLogTest, TornRecordIsDroppedAndTheOthersSurvive) {
   EXPECT_EQ(restored->position(), 23u);
 }
 
+TEST_F(DataLogTest, RecordsAtTheTopOfTheSequenceRangeRestoreWithoutWrappingThePosition) {
+  std::vector<uint8_t> bytes = savedFile();
+  const auto renumber = [&](size_t slot, uint32_t sequence) {
+    uint8_t *record = bytes.data() + kHeader + slot * kRecord;
+    writeRecordHead(record, sequence, recordTime(record));
+    storeCrc16(crc16Modbus({record, kRecord - 2}), record + kRecord - 2);
+  };
+  renumber(4, 0xFFFFFFFE);
+  renumber(5, 0xFFFFFFFF); // no position can follow it: the record is dropped
+  writeBytes(file_, bytes);
+  auto restored = recorder();
+  EXPECT_EQ(restored->position(), 0xFFFFFFFFu);
+  EXPECT_EQ(sequences(*restored), (std::vector<uint32_t>{0xFFFFFFFE}));
+}
+
 TEST_F(DataLogTest, RefusesEveryDamagedFileWithItsMessage) {
   const std::vector<uint8_t> good = savedFile();
   auto changed = [&](size_t at, uint8_t value) {
