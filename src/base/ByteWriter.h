@@ -19,6 +19,8 @@ class ByteWriter {
 public:
   // A growing writer whose bytes are kept in bytes().
   ByteWriter() = default;
+  // A growing writer that allocates once for the first `expected` bytes.
+  explicit ByteWriter(size_t expected) { growing_.reserve(expected); }
   // A writer into the caller's buffer of `capacity` bytes.
   ByteWriter(uint8_t *buffer, size_t capacity) : fixed_(buffer), capacity_(buffer ? capacity : 0) {}
 

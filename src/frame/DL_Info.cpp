@@ -73,7 +73,10 @@ void DL_Info::write(ByteWriter &out) const {
 }
 
 std::vector<uint8_t> DL_Info::toBytes() const {
-  ByteWriter out;
+  // The fixed fields and a long address take well under this; one
+  // allocation then holds the whole packet.
+  constexpr size_t kHeadroom = 64;
+  ByteWriter out(kHeadroom + data.size());
   write(out);
   return out.takeBytes();
 }

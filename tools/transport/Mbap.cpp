@@ -7,7 +7,7 @@
 namespace arxhost::transport {
 
 std::vector<uint8_t> mbapFrame(uint16_t transaction, uint8_t unit, std::span<const uint8_t> pdu) {
-  arxmod::ByteWriter out;
+  arxmod::ByteWriter out(kMbapHeaderSize + pdu.size());
   out.writeU16BE(transaction);
   out.writeU16BE(0);
   out.writeU16BE(static_cast<uint16_t>(pdu.size() + 1));
