@@ -27,11 +27,13 @@ uint16_t mostRegisters(const RequestItem &item, uint8_t registerClass) {
 // rather than send a request the meter would have to reject.
 void checkFits(const RequestItem &item, const RequestAddress &address) {
   const uint16_t count = item.numberOfRegisters;
-  const std::string where = item.isFileRecord ? "file " + std::to_string(item.fileNumber) +
-                                                    " record " + std::to_string(item.recordNumber)
-                                              : "Modbus Register Address '" + item.address + "'";
-  if (count < 1 || count > mostRegisters(item, address.reg.registerClass))
+  if (count < 1 || count > mostRegisters(item, address.reg.registerClass)) {
+    const std::string where = item.isFileRecord ? "file " + std::to_string(item.fileNumber) +
+                                                      " record " +
+                                                      std::to_string(item.recordNumber)
+                                                : "Modbus Register Address '" + item.address + "'";
     throw KSXmsg("Invalid Number Of Registers " + std::to_string(count) + " for " + where);
+  }
   if (item.isFileRecord)
     return;
   const uint32_t first =
