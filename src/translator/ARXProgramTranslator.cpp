@@ -28,7 +28,6 @@ uint8_t replyStatusFor(XL::ResponseStatus status) {
 
 void ARXProgramTranslator::begin(XL::Transaction &transaction) {
   status_ = XL::ResponseOkay;
-  preparedStatements_.clear();
   preparedPrograms_.clear();
   Translator::begin(transaction);
 }
@@ -69,12 +68,14 @@ void ARXProgramTranslator::prepareProgram(const IRefPtr<XL::Request> &request,
   if (found == preparedPrograms_.end())
     found = preparedPrograms_.emplace(request.get(), extractProgram(message)).first;
 
+  PreparedProgram &program = found->second;
   size_t completed = 0;
-  for (const arxmod::Statement *statement : found->second.statements) {
-    if (preparedStatements_.contains(statement)) {
+  for (size_t index = 0; index < program.statements.size(); ++index) {
+    if (program.prepared[index]) {
       ++completed;
       continue;
     }
+    const arxmod::Statement *statement = program.statements[index];
     const arxmod::MethodInvocation &invocation = *statement->invocation();
     bool ready = false;
     for (;;) {
@@ -89,13 +90,13 @@ void ARXProgramTranslator::prepareProgram(const IRefPtr<XL::Request> &request,
         break;
     }
     if (ready) {
-      preparedStatements_.insert(statement);
+      program.prepared[index] = true;
       ++completed;
     }
     if (closed())
       break;
   }
-  if (completed == found->second.statements.size())
+  if (completed == program.statements.size())
     markHandled(request);
 }
 
@@ -112,6 +113,7 @@ PreparedProgram ARXProgramTranslator::extractProgram(arxmod::NodeMessage &nodeMe
   prepared.statements.reserve(prepared.program->structureCount());
   for (arxmod::PICType *item : prepared.program->items())
     prepared.statements.push_back(static_cast<const arxmod::Statement *>(item));
+  prepared.prepared.assign(prepared.statements.size(), false);
   return prepared;
 }
 

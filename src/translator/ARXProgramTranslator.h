@@ -21,7 +21,6 @@
 #include <memory>
 #include <shared_mutex>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace XLARX {
@@ -30,6 +29,8 @@ struct PreparedProgram {
   std::unique_ptr<arxmod::RegisteredMemoryBlob> blob; // holds the program and the results
   arxmod::Program *program = nullptr;
   std::vector<const arxmod::Statement *> statements;
+  // Statements whose invocation was prepared in this call, by index.
+  std::vector<bool> prepared;
 };
 
 class ARXProgramTranslator : public Translator {
@@ -80,7 +81,6 @@ private:
   std::vector<uint8_t> executeProgram(const XL::Request *request);
 
   std::unordered_map<const XL::Request *, PreparedProgram> preparedPrograms_;
-  std::unordered_set<const arxmod::Statement *> preparedStatements_;
   XL::ResponseStatus status_ = XL::ResponseOkay;
 };
 
