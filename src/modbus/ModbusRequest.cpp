@@ -29,8 +29,7 @@ void checkFits(const RequestItem &item, const RequestAddress &address) {
   const uint16_t count = item.numberOfRegisters;
   if (count < 1 || count > mostRegisters(item, address.reg.registerClass)) {
     const std::string where = item.isFileRecord ? "file " + std::to_string(item.fileNumber) +
-                                                      " record " +
-                                                      std::to_string(item.recordNumber)
+                                                      " record " + std::to_string(item.recordNumber)
                                                 : "Modbus Register Address '" + item.address + "'";
     throw KSXmsg("Invalid Number Of Registers " + std::to_string(count) + " for " + where);
   }
