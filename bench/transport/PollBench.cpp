@@ -9,8 +9,11 @@
 //                          the device's translator places for the same read
 //                          (`arxhost plan`) to the same simulator
 //
-// Pin both processes to one CPU; the simulator inherits the affinity:
+// Pin both processes to one CPU; the simulator inherits the affinity. Runs of
+// the two clients interleaved in random order share the machine's slow
+// phases (this is how bench/run runs it):
 //   taskset -c 0 build/<dir>/bench/transport/arxmod_poll_bench
+//       --benchmark_enable_random_interleaving=true   (on the same line)
 // Target: the plug-in's poll within 1.2 times the libmodbus time.
 #include "ChildProcess.h"
 #include "Commands.h"
@@ -164,14 +167,14 @@ void BM_PollWithLibmodbus(benchmark::State &state) {
   modbus_free(context);
 }
 
-// Medians of five runs each: this VM's speed drifts from minute to minute.
+// Medians of nine runs each: this VM's speed drifts from minute to minute.
 BENCHMARK(BM_PollThroughPlugin)
     ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(5)
+    ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_PollWithLibmodbus)
     ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(5)
+    ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 
 } // namespace
