@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iomanip>
 #include <limits>
 #include <sstream>
@@ -20,6 +21,14 @@ namespace XLARX {
 using arxmod::PICType;
 
 namespace {
+
+// A number as a default-formatted stream writes it (six significant digits,
+// %g), without building a stream: a poll formats many text registers.
+std::string streamedText(double value) {
+  char text[32];
+  const int length = std::snprintf(text, sizeof text, "%g", value);
+  return std::string(text, static_cast<size_t>(std::clamp(length, 0, int{sizeof text} - 1)));
+}
 
 int32_t ordinalOf(double value) {
   return static_cast<int32_t>(std::clamp<int64_t>(truncatedInteger(value),
@@ -90,44 +99,37 @@ std::string ModbusTranslator::registerText(const arxmod::TranslationInfo &entry,
                                            const ModbusResponse &reply) {
   if (entry.format == MBF_ASCII || entry.format == MBF_ASCII_Reverse)
     return reply.text;
-  std::ostringstream out;
-  if (entry.scalingPresent || entry.rangePresent) {
-    out << conversion().readConvert(entry, reply.value);
-    return out.str();
-  }
+  if (entry.scalingPresent || entry.rangePresent)
+    return streamedText(conversion().readConvert(entry, reply.value));
   const int64_t number = truncatedInteger(reply.value);
   switch (entry.format) {
   case MBF_U16_21:
-    out << static_cast<uint16_t>(number);
-    break;
+    return std::to_string(static_cast<uint16_t>(number));
   case MBF_S16_21:
   case MBF_S16_1_15:
-    out << static_cast<int16_t>(number);
-    break;
+    return std::to_string(static_cast<int16_t>(number));
   case MBF_U32_4321:
   case MBF_U32_2143:
   case MBF_U32_M10k_4321:
   case MBF_U32_M10k_2143:
-    out << static_cast<uint32_t>(number);
-    break;
+    return std::to_string(static_cast<uint32_t>(number));
   case MBF_S32_4321:
   case MBF_S32_2143:
   case MBF_S32_M10k_4321:
   case MBF_S32_M10k_2143:
-    out << static_cast<int32_t>(number);
-    break;
+    return std::to_string(static_cast<int32_t>(number));
   case MBF_BCD:
-  case MBF_PackedBCD:
+  case MBF_PackedBCD: {
+    std::ostringstream out;
     out << std::fixed << std::setprecision(0) << reply.value;
-    break;
+    return out.str();
+  }
   case MBF_MaskedBool:
   case MBF_InvertedMaskedBool:
-    out << ConvertMaskedBoolStringValue(entry, reply.value);
-    break;
+    return std::to_string(ConvertMaskedBoolStringValue(entry, reply.value));
   default:
-    out << reply.value;
+    return streamedText(reply.value);
   }
-  return out.str();
 }
 
 PICType *ModbusTranslator::readTime(const arxmod::TranslationInfo &entry, PICType *argument) {
